@@ -1,0 +1,143 @@
+#include "jws/JwsUnit.h"
+
+#include "jww/Archive.h"
+#include "jww/JwwFormat.h"
+#include "jww/JwwUnit.h"
+#include "util/Platform.h"
+
+namespace talvine {
+
+TJwsData::TJwsData() { DataInit(); }
+
+TJwsData::~TJwsData() = default;
+
+void TJwsData::DataInit() {
+    ResetEntities();
+    EntLgrp.clear();
+    EntMoj.clear();
+    Enthd = TEntJwsHeader{};
+}
+
+void TJwsData::DataFree() {
+    FreeEntities();
+    DataInit();
+}
+
+bool TJwsData::FileCheck(const std::string& fileName) {
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) return false;
+    uint8_t b[fmt::kJwsMagicLen + kFillerSize + 4];
+    if (f.Read(b, sizeof b) != static_cast<long long>(sizeof b)) return false;
+    if (std::string(reinterpret_cast<const char*>(b), fmt::kJwsMagicLen) != fmt::kJwsMagic) return false;
+    const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b + fmt::kJwsMagicLen + kFillerSize));
+    return ver >= fmt::kJwsMinVersion && ver <= fmt::kMaxVersion;
+}
+
+void TJwsData::ReadHeader(ArchiveReader& in) {
+    TEntJwsHeader& h = Enthd;
+    EntLgrp.resize(16);
+    const uint8_t* magic = in.Take(fmt::kJwsMagicLen);
+    h.jwID.assign(reinterpret_cast<const char*>(magic), fmt::kJwsMagicLen);
+    if (h.jwID != fmt::kJwsMagic) throw JwIoError(fmt::kErrJwsHeader);
+    in.Skip(kFillerSize);
+    h.jwVer = in.I32();
+    if (h.jwVer < fmt::kJwsMinVersion || h.jwVer > fmt::kMaxVersion) throw JwIoError(fmt::kErrJwsVersion);
+    h.BasePoint_x = in.F64();
+    h.BasePoint_y = in.F64();
+    for (auto& g : EntLgrp) {
+        g.adScale = in.F64();
+        g.anGLay = 2;  // the other group fields are not stored in a figure
+        g.anWriteLay = 0;
+        g.anGLayProtect = 0;
+        g.aStrGLayName.clear();
+    }
+    for (int32_t* p : {&h.dmy01, &h.dmy02, &h.dmy03, &h.dmy04, &h.dmy05, &h.dmy06}) *p = in.I32();
+    for (double* p : {&h.dmy11, &h.dmy12, &h.dmy13, &h.dmy14, &h.dmy15, &h.dmy16}) *p = in.F64();
+    h.Mx1 = in.F64();
+    h.My1 = in.F64();
+    h.Mx2 = in.F64();
+    h.My2 = in.F64();
+}
+
+void TJwsData::WriteHeader(ArchiveWriter& out, int ver) {
+    TEntJwsHeader& h = Enthd;
+    EntLgrp.resize(16);
+    h.jwID = fmt::kJwsMagic;
+    out.Bytes(fmt::kJwsMagic, fmt::kJwsMagicLen);
+    const std::string filler(kFillerSize, '.');
+    out.Bytes(filler.data(), filler.size());
+    out.I32(ver);
+    out.F64(h.BasePoint_x);
+    out.F64(h.BasePoint_y);
+    for (const auto& g : EntLgrp) out.F64(g.adScale);
+    for (int32_t v : {h.dmy01, h.dmy02, h.dmy03, h.dmy04, h.dmy05, h.dmy06}) out.I32(v);
+    for (double v : {h.dmy11, h.dmy12, h.dmy13, h.dmy14, h.dmy15, h.dmy16}) out.F64(v);
+    out.F64(h.Mx1);
+    out.F64(h.My1);
+    out.F64(h.Mx2);
+    out.F64(h.My2);
+}
+
+bool TJwsData::StreamHeaderIn(ArchiveReader& in) {
+    try {
+        ReadHeader(in);
+        return true;
+    } catch (const JwIoError& e) {
+        LastError = e.what();
+    }
+    return false;
+}
+
+bool TJwsData::FileHeaderIn(const std::string& fileName) {
+    DataInit();
+    LastError.clear();
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) {
+        LastError = fmt::kErrIo;
+        return false;
+    }
+    ArchiveReader in(f);
+    return StreamHeaderIn(in);
+}
+
+bool TJwsData::FileIn(const std::string& fileName) {
+    DataInit();
+    LastError.clear();
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) {
+        LastError = fmt::kErrIo;
+        return false;
+    }
+    ArchiveReader in(f);
+    if (!StreamHeaderIn(in)) return false;
+    TDrawingInfo info;
+    info.fileName = fileName;
+    info.printScale = 1.0;
+    PublishDrawingInfo(std::move(info));
+
+    bool ok = false;
+    try {
+        ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
+        ok = true;  // a figure ends with its block definitions
+    } catch (const JwIoError& e) {
+        LastError = e.what();
+    } catch (const std::bad_alloc&) {
+        LastError = fmt::kErrIo;
+    }
+    MojiEncode = MojiEncode || in.SawUnicode();
+    f.Close();
+    MakeBlockTree();
+    return ok;
+}
+
+bool TJwsData::FileOut(const std::string& fileName, int Ver) {
+    int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;
+    if (ver == fmt::kVer300) ver = fmt::kVer351;
+    LastError.clear();
+    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) {
+        WriteHeader(out, ver);
+        WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
+    });
+}
+
+}  // namespace talvine

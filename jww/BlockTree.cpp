@@ -1,0 +1,184 @@
+// The block tree: every placement of every block definition, top level and
+// nested, with its absolute placement, in breadth-first order.
+//
+//   insert (gx, gy, sx, sy, theta) inside a parent placed at (x, y, r1..r4):
+//     local   l1 = sx cos t   l2 = -sy sin t      (scale first, then rotate)
+//             l3 = sx sin t   l4 =  sy cos t
+//     origin  (x + r1 gx + r2 gy,  y + r3 gx + r4 gy)
+//     linear  [r1 r2; r3 r4] * [l1 l2; l3 l4]
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "jww/JwDocument.h"
+#include "util/Func_2.h"
+
+namespace talvine {
+
+namespace {
+
+const std::u16string kSuffixMark = u"@@SFIG";
+
+// Position of the name's suffix (its first "@@SFIG", any case), or npos.
+size_t SuffixPos(const std::u16string& name) {
+    if (name.size() < kSuffixMark.size()) return std::u16string::npos;
+    return UpperStr(name).find(kSuffixMark);
+}
+
+std::u16string BaseName(const std::u16string& name) {
+    const size_t p = SuffixPos(name);
+    return p == std::u16string::npos ? name : name.substr(0, p);
+}
+
+void LocalLinear(const TEntJwwBlock& b, double& l1, double& l2, double& l3, double& l4) {
+    const double c = std::cos(b.radKaitenKaku), s = std::sin(b.radKaitenKaku);
+    l1 = b.dBairitsuX * c;
+    l2 = -b.dBairitsuY * s;
+    l3 = b.dBairitsuX * s;
+    l4 = b.dBairitsuY * c;
+}
+
+}  // namespace
+
+void TJwDocument::MakeBlockTree() {
+    EntBlockTree.clear();
+    EntBlockTreeN = 0;
+    for (auto& d : EntBlockDef) {
+        d.ref_flag = false;
+        d.ref_no = -1;
+    }
+    const int32_t defCount = std::min<int32_t>(EntBlockDefN, static_cast<int32_t>(EntBlockDef.size()));
+    const int32_t insertCount = std::min<int32_t>(EntBlockN, static_cast<int32_t>(EntBlock.size()));
+    if (insertCount <= 0) {
+        // Nothing is placed, so nothing is written.
+        EntBlockNum = 0;
+        return;
+    }
+
+    std::unordered_map<uint32_t, int32_t> byNumber;  // first definition with each number
+    for (int32_t i = 0; i < defCount; ++i) byNumber.try_emplace(EntBlockDef[static_cast<size_t>(i)].nNumber, i);
+    auto resolve = [&](uint32_t number) {
+        auto it = byNumber.find(number);
+        return it == byNumber.end() ? -1 : it->second;
+    };
+
+    EntBlockTree.reserve(static_cast<size_t>(insertCount));
+    for (int32_t j = 0; j < insertCount; ++j) {
+        const TEntJwwBlock& b = EntBlock[static_cast<size_t>(j)];
+        TEntJwwBlockTree node;
+        node.att = b.att;
+        node.level = 0;
+        node.parent = -1;
+        node.no = b.nNumber;
+        node.x = b.DPKijunTen_x;
+        node.y = b.DPKijunTen_y;
+        LocalLinear(b, node.r1, node.r2, node.r3, node.r4);
+        node.defno = resolve(b.nNumber);
+        if (node.defno >= 0) node.name = EntBlockDef[static_cast<size_t>(node.defno)].strName;
+        EntBlockTree.push_back(std::move(node));
+    }
+
+    // Expansion. A placement of a definition that already lies on its own
+    // path (a definition placing itself, directly or through others) is kept
+    // but not expanded, and the tree stops growing at kMaxBlockTreeNodes.
+    for (size_t k = 0; k < EntBlockTree.size(); ++k) {
+        const int32_t defno = EntBlockTree[k].defno;
+        if (defno < 0) continue;
+        const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(defno)];
+        const int32_t inner = std::min<int32_t>(def.mBlockN, static_cast<int32_t>(def.mBlock.size()));
+        if (inner <= 0) continue;
+        bool cycle = false;
+        for (int32_t a = EntBlockTree[k].parent; a >= 0; a = EntBlockTree[static_cast<size_t>(a)].parent) {
+            if (EntBlockTree[static_cast<size_t>(a)].defno == defno) {
+                cycle = true;
+                break;
+            }
+        }
+        if (cycle) continue;
+        if (EntBlockTree.size() + static_cast<size_t>(inner) > static_cast<size_t>(kMaxBlockTreeNodes)) break;
+        const TEntJwwBlockTree parent = EntBlockTree[k];
+        EntBlockTree.reserve(EntBlockTree.size() + static_cast<size_t>(inner));
+        for (int32_t l = 0; l < inner; ++l) {
+            const TEntJwwBlock& b = def.mBlock[static_cast<size_t>(l)];
+            double l1, l2, l3, l4;
+            LocalLinear(b, l1, l2, l3, l4);
+            TEntJwwBlockTree node;
+            node.att = def.att;
+            node.level = parent.level + 1;
+            node.parent = static_cast<int32_t>(k);
+            node.no = b.nNumber;
+            node.x = parent.x + parent.r1 * b.DPKijunTen_x + parent.r2 * b.DPKijunTen_y;
+            node.y = parent.y + parent.r3 * b.DPKijunTen_x + parent.r4 * b.DPKijunTen_y;
+            node.r1 = parent.r1 * l1 + parent.r2 * l3;
+            node.r2 = parent.r1 * l2 + parent.r2 * l4;
+            node.r3 = parent.r3 * l1 + parent.r4 * l3;
+            node.r4 = parent.r3 * l2 + parent.r4 * l4;
+            node.defno = resolve(b.nNumber);
+            if (node.defno >= 0) node.name = EntBlockDef[static_cast<size_t>(node.defno)].strName;
+            EntBlockTree.push_back(std::move(node));
+        }
+    }
+    EntBlockTreeN = static_cast<int32_t>(EntBlockTree.size());
+
+    // Reference marks: every definition reachable from the drawing's inserts.
+    // Computed over the definitions rather than the tree, so that they stay
+    // complete when the tree was cut short.
+    std::vector<int32_t> work;
+    auto mark = [&](int32_t d) {
+        if (d >= 0 && !EntBlockDef[static_cast<size_t>(d)].ref_flag) {
+            EntBlockDef[static_cast<size_t>(d)].ref_flag = true;
+            work.push_back(d);
+        }
+    };
+    for (int32_t j = 0; j < insertCount; ++j) mark(EntBlockTree[static_cast<size_t>(j)].defno);
+    while (!work.empty()) {
+        const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(work.back())];
+        work.pop_back();
+        const int32_t inner = std::min<int32_t>(def.mBlockN, static_cast<int32_t>(def.mBlock.size()));
+        for (int32_t l = 0; l < inner; ++l) mark(resolve(def.mBlock[static_cast<size_t>(l)].nNumber));
+    }
+    int32_t next = 0;
+    for (int32_t i = 0; i < defCount; ++i) {
+        auto& d = EntBlockDef[static_cast<size_t>(i)];
+        if (d.ref_flag) d.ref_no = next++;
+    }
+    EntBlockNum = next;
+}
+
+int TJwDocument::GetBlkNo(const std::u16string& ps) const {
+    const std::u16string base = BaseName(ps);
+    const int32_t defCount = std::min<int32_t>(EntBlockDefN, static_cast<int32_t>(EntBlockDef.size()));
+    for (int32_t i = 0; i < defCount; ++i) {
+        if (BaseName(EntBlockDef[static_cast<size_t>(i)].strName) == base) return i;
+    }
+    return -1;
+}
+
+int TJwDocument::GetBlkNumber(int bdn) const {
+    if (bdn < 0 || bdn >= EntBlockDefN || bdn >= static_cast<int>(EntBlockDef.size())) return -1;
+    return static_cast<int>(EntBlockDef[static_cast<size_t>(bdn)].nNumber);
+}
+
+std::u16string TJwDocument::GetBlkName(const std::u16string& ps) const {
+    if (GetBlkNo(ps) == -1) return ps;
+    const size_t p = SuffixPos(ps);
+    const std::u16string base = p == std::u16string::npos ? ps : ps.substr(0, p);
+    const std::u16string suffix = p == std::u16string::npos ? std::u16string() : ps.substr(p);
+    std::unordered_set<std::u16string> used;
+    const int32_t defCount = std::min<int32_t>(EntBlockDefN, static_cast<int32_t>(EntBlockDef.size()));
+    for (int32_t i = 0; i < defCount; ++i) used.insert(BaseName(EntBlockDef[static_cast<size_t>(i)].strName));
+    for (int n = 1;; ++n) {
+        std::u16string candidate = base + u"~" + IntToStrDec(n);
+        if (!used.count(candidate)) return candidate + suffix;
+    }
+}
+
+uint32_t TJwDocument::ChangeBlockNo(uint32_t n) const {
+    for (int32_t i = 0; i < EntBlockDefN && i < static_cast<int32_t>(EntBlockDef.size()); ++i) {
+        const auto& d = EntBlockDef[static_cast<size_t>(i)];
+        if (d.nNumber == n) return d.ref_flag ? static_cast<uint32_t>(d.ref_no) : n;
+    }
+    return 0;
+}
+
+}  // namespace talvine

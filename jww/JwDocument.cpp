@@ -1,0 +1,91 @@
+#include "jww/JwDocument.h"
+
+#include <atomic>
+
+#include "jww/Archive.h"
+#include "jww/JwwFormat.h"
+#include "util/Func_2.h"
+#include "util/Platform.h"
+
+namespace talvine {
+
+TEntityLists ListsOf(TEntJwwBlockDef& d) {
+    return {d.mNo,   d.mLine,   d.mLineN,  d.mEnko,  d.mEnkoN,  d.mTen,   d.mTenN,  d.mMoji,
+            d.mMojiN, d.mSunpo, d.mSunpoN, d.mSolid, d.mSolidN, d.mBlock, d.mBlockN};
+}
+
+TEntityLists TJwDocument::TopLists() {
+    return {EntNo,    EntLine,   EntLineN,  EntEnko,  EntEnkoN,  EntTen,   EntTenN,  EntMoji,
+            EntMojiN, EntSunpo,  EntSunpoN, EntSolid, EntSolidN, EntBlock, EntBlockN};
+}
+
+void TJwDocument::ResetEntities() {
+    FileOutOpt = 0;
+    EntNo.clear();
+    EntLine.clear();
+    EntEnko.clear();
+    EntTen.clear();
+    EntMoji.clear();
+    EntSunpo.clear();
+    EntSolid.clear();
+    EntBlock.clear();
+    EntBlockDef.clear();
+    EntBlockTree.clear();
+    EntLineN = EntEnkoN = EntTenN = EntMojiN = EntSunpoN = EntSolidN = EntBlockN = 0;
+    EntBlockDefN = EntBlockTreeN = 0;
+    EntBlockNum = 0;
+    BindImage.clear();
+    BindImageN = 0;
+    FontNameN = 0;
+    FontNames.clear();
+    MojiEncode = false;
+}
+
+void TJwDocument::FreeEntities() {
+    for (auto& d : EntBlockDef) {
+        d.mNo.clear();
+        d.mLine.clear();
+        d.mEnko.clear();
+        d.mTen.clear();
+        d.mMoji.clear();
+        d.mSunpo.clear();
+        d.mSolid.clear();
+        d.mBlock.clear();
+    }
+    ResetEntities();
+}
+
+void TJwDocument::SetFileOutOption(int n) { FileOutOpt = (n >= 0 && n < 64) ? n : 0; }
+
+bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(void*, ArchiveWriter&), void* ctx) {
+    static std::atomic<unsigned> serial{0};
+    // The temporary file lives beside the target, so that giving it the
+    // target's name is a rename within one file system.
+    std::string tmp;
+    platform::File file;
+    for (int attempt = 0; attempt < 100 && !file.IsOpen(); ++attempt) {
+        tmp = path + ".~" + std::to_string(platform::ProcessId()) + "-" + std::to_string(serial++) + ".tmp";
+        file = platform::File::CreateNew(tmp);
+    }
+    if (!file.IsOpen()) {
+        LastError = fmt::kErrIo;
+        return false;
+    }
+    try {
+        ArchiveWriter out(file, (FileOutOpt & 32) != 0);
+        body(ctx, out);
+        out.Flush();
+        if (!file.Close()) throw JwIoError(fmt::kErrIo);
+        if (!platform::RenameReplace(tmp, path)) throw JwIoError(fmt::kErrIo);
+        return true;
+    } catch (const JwIoError& e) {
+        LastError = e.what();
+    } catch (const std::bad_alloc&) {
+        LastError = fmt::kErrIo;
+    }
+    file.Close();
+    platform::DeleteFile(tmp);
+    return false;
+}
+
+}  // namespace talvine

@@ -1,0 +1,153 @@
+#include "jww/JwwUnit.h"
+
+#include <cstdio>
+
+#include "jww/Archive.h"
+#include "jww/JwwFormat.h"
+#include "util/Func_2.h"
+#include "util/Platform.h"
+
+namespace talvine {
+
+namespace {
+
+TDrawingInfo& DrawingInfoSlot() {
+    static TDrawingInfo info;
+    return info;
+}
+
+std::u16string TwoDigits(int n) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d", n);
+    return Utf8ToUtf16(buf);
+}
+
+TDrawingInfo MakeDrawingInfo(const std::string& fileName, const TEntJwwHeader& h) {
+    TDrawingInfo info;
+    info.fileName = fileName;
+    info.drawTime = IntToStrDec(h.lnDrawTime / 3600) + u" : " + TwoDigits((h.lnDrawTime / 60) % 60);
+    const size_t br = h.strMemo.find(u"\r\n");
+    if (br == std::u16string::npos) {
+        info.memoLine1 = h.strMemo;
+        info.memoOneLine = h.strMemo;
+    } else {
+        info.memoLine1 = h.strMemo.substr(0, br);
+        info.memoLine2 = h.strMemo.substr(br + 2);
+        info.memoOneLine = info.memoLine1 + u"\u3000" + info.memoLine2;
+    }
+    info.printScale = h.dPrtBairitsu;
+    return info;
+}
+
+}  // namespace
+
+const TDrawingInfo& CurrentDrawingInfo() { return DrawingInfoSlot(); }
+void PublishDrawingInfo(TDrawingInfo info) { DrawingInfoSlot() = std::move(info); }
+
+TJwwData::TJwwData() { DataInit(); }
+
+TJwwData::~TJwwData() = default;
+
+void TJwwData::DataInit() {
+    ResetEntities();
+    EntLgrp.clear();
+    EntLay.clear();
+    EntCol.clear();
+    EntLtp1.clear();
+    EntLtp2.clear();
+    EntLtp3.clear();
+    EntColS.clear();
+    EntLtpS.clear();
+    EntMoj.clear();
+    Enthd = TEntJwwHeader{};
+    TEntJwwHeader& h = Enthd;
+    h.dPrtBairitsu = h.dMemoriHyoujiMin = h.dMemoriX = h.dMemoriY = 1.0;
+    h.dBairitsu = h.dHanniBairitsu = 1.0;
+    for (int i = 1; i <= 8; ++i) {
+        h.dZoomJumpBairitsu[i] = 1.0;
+        h.nZoomJumpGLay[i] = -1;
+    }
+}
+
+void TJwwData::DataFree() {
+    FreeEntities();
+    DataInit();
+}
+
+bool TJwwData::FileCheck(const std::string& fileName) {
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) return false;
+    uint8_t b[fmt::kJwwMagicLen + 4];
+    if (f.Read(b, sizeof b) != static_cast<long long>(sizeof b)) return false;
+    if (std::string(reinterpret_cast<const char*>(b), fmt::kJwwMagicLen) != fmt::kJwwMagic) return false;
+    const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b + fmt::kJwwMagicLen));
+    return ver >= fmt::kJwwMinVersion && ver <= fmt::kMaxVersion;
+}
+
+bool TJwwData::StreamHeaderIn(ArchiveReader& in) {
+    try {
+        ReadHeader(in);
+        MojiEncode = MojiEncode || in.SawUnicode();
+        return true;
+    } catch (const JwIoError& e) {
+        LastError = e.what();
+    } catch (const std::bad_alloc&) {
+        LastError = fmt::kErrIo;
+    }
+    MojiEncode = MojiEncode || in.SawUnicode();
+    return false;
+}
+
+bool TJwwData::FileHeaderIn(const std::string& fileName) {
+    DataInit();
+    LastError.clear();
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) {
+        LastError = fmt::kErrIo;
+        return false;
+    }
+    ArchiveReader in(f);
+    return StreamHeaderIn(in);
+}
+
+bool TJwwData::FileIn(const std::string& fileName) {
+    DataInit();
+    LastError.clear();
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) {
+        LastError = fmt::kErrIo;
+        return false;
+    }
+    ArchiveReader in(f);
+    if (!StreamHeaderIn(in)) return false;
+    PublishDrawingInfo(MakeDrawingInfo(fileName, Enthd));
+
+    bool ok = false;
+    try {
+        ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
+        if (Enthd.jwVer >= fmt::kVer700) {
+            BindImageInit();
+            if (BindImageExp || BindImageExr) ReadBindImages(in);
+        }
+        ok = true;
+    } catch (const JwIoError& e) {
+        LastError = e.what();
+    } catch (const std::bad_alloc&) {
+        LastError = fmt::kErrIo;
+    }
+    MojiEncode = MojiEncode || in.SawUnicode();
+    f.Close();
+    MakeBlockTree();
+    return ok;
+}
+
+bool TJwwData::FileOut(const std::string& fileName, int Ver) {
+    LastError.clear();
+    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) {
+        WriteHeader(out, Ver);
+        WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
+        if (Ver >= fmt::kVer700) WriteBindImages(out);
+    });
+}
+
+}  // namespace talvine

@@ -1,0 +1,124 @@
+// The drawing document: one Jw_cad drawing (.jww) in memory, with its reader
+// and writer. Entities, block definitions, the block tree and bound images
+// are kept by the common part TJwDocument; this class adds the drawing header
+// and its tables.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jww/JwDocument.h"
+#include "jww/jwwtype.h"
+
+namespace talvine {
+
+// The drawing header. Fields in file order; the conditions on the version
+// are kept in JwwHeader.cpp.
+struct TEntJwwHeader {
+    std::string jwID;  // "JwwData."
+    int32_t jwVer = 0;
+    std::u16string strMemo;
+    int32_t nZumen = 0, nWriteGLay = 0;
+    int32_t lnSunpou1 = 0, lnSunpou2 = 0, lnSunpou3 = 0, lnSunpou4 = 0, lnSunpou5 = 0;
+    int32_t nMaxDrawWid = 0;
+    double DPPrtGenten_x = 0, DPPrtGenten_y = 0, dPrtBairitsu = 0;
+    int32_t nPrtSet = 0, nMemoriMode = 0;
+    double dMemoriHyoujiMin = 0, dMemoriX = 0, dMemoriY = 0, DpMemoriKjTen_x = 0, DpMemoriKjTen_y = 0;
+    double dKageLevel = 0, dKageIdo = 0;
+    int32_t nKage9_15JiFlg = 0;
+    double dKabeKageLevel = 0;
+    double dTenkuuZuLevel = 0, dTenkuuZuEnkoR = 0;
+    int32_t nMMTani3D = 0;
+    double dBairitsu = 0, DPGenten_x = 0, DPGenten_y = 0, dHanniBairitsu = 0, DPHanniGenten_x = 0,
+           DPHanniGenten_y = 0;
+    // Zoom jumps, indexed 1..8 (element 0 unused).
+    double dZoomJumpBairitsu[9] = {};
+    double DPZoomJumpGenten_x[9] = {};
+    double DPZoomJumpGenten_y[9] = {};
+    int32_t nZoomJumpGLay[9] = {};
+    double dDm11 = 0, dDm12 = 0, dDm13 = 0;
+    int32_t lnDm1 = 0;
+    double dDm21 = 0, dDm22 = 0, dMojiBG = 0;
+    int32_t nMojiBG = 0;
+    double adFukusenSuuchi[10] = {};
+    double dRyougawaFukusenTomeDe = 0;
+    int32_t nDrawGamenTen = 0, nDrawPrtTen = 0, nBitMapFirstDraw = 0, nGyakuDraw = 0, nGyakuSearch = 0,
+            nColorPrint = 0, nLayJunPrint = 0, nColJunPrint = 0, nPrtRenzoku = 0, nPrtKyoutsuuGray = 0;
+    int32_t nPrtDpi = 0, nPrtDispOnlyNonDraw = 0;  // stored as one value
+    int32_t lnDrawTime = 0, nEyeInit = 0, dEye_H_Ichi_1 = 0, dEye_H_Ichi_2 = 0, dEye_H_Ichi_3 = 0;
+    double dEye_Z_Ichi_1 = 0, dEye_Y_Ichi_1 = 0, dEye_Z_Ichi_2 = 0, dEye_Y_Ichi_2 = 0, dEye_V_Ichi_3 = 0;
+    double dSenNagasaSnpou = 0, dBoxSunpouX = 0, dBoxSunpouY = 0, dEnHankeiSnpou = 0;
+    int32_t nSolidNinniColor = 0, SolidColor = 0;
+    double dMojiSizeX = 0, dMojiSizeY = 0, dMojiKankaku = 0;
+    int32_t nMojiColor = 0, nMojiShu = 0;
+    double dMojiSeiriGyouKan = 0, dMojiSeiriSuu = 0;
+    int32_t nMojiKijunZureOn = 0;
+    double adMojiKijunZureX0 = 0, adMojiKijunZureX1 = 0, adMojiKijunZureX2 = 0, adMojiKijunZureY0 = 0,
+           adMojiKijunZureY1 = 0, adMojiKijunZureY2 = 0;
+    // Counts kept by the document: entries of EntNo, block definitions.
+    int32_t n1 = 0, n2 = 0;
+    // Derived from nMaxDrawWid on reading, not stored.
+    int32_t nMaxDrawWidBak = 0;
+    bool bSenHaba100 = false;
+
+    bool operator==(const TEntJwwHeader&) const = default;
+};
+
+// Values of the drawing read last, for the display's text special codes.
+struct TDrawingInfo {
+    std::string fileName;
+    std::u16string drawTime;      // hours " : " minutes (two digits)
+    std::u16string memoLine1, memoLine2, memoOneLine;
+    double printScale = 1.0;
+};
+// The drawing information published by the last read of either document.
+const TDrawingInfo& CurrentDrawingInfo();
+void PublishDrawingInfo(TDrawingInfo info);
+
+class TJwwData : public TJwDocument {
+public:
+    TJwwData();  // runs DataInit
+    ~TJwwData();
+
+    TEntJwwHeader Enthd;
+    std::vector<TEntJwwLayerGroup> EntLgrp;   // 16 layer groups
+    std::vector<TEntJwwLayer> EntLay;         // 256 layers, group G layer L at G * 16 + L
+    std::vector<TEntJwwColorNo> EntCol;       // 10 pen colours
+    std::vector<TEntJwwLineTypeNo> EntLtp1;   // 8 line types
+    std::vector<TEntJwwRandomLineNo> EntLtp2; // 5 random lines
+    std::vector<TEntJwwLineTypeNo> EntLtp3;   // 4 further line types
+    std::vector<TEntJwwColorExNo> EntColS;    // 257 extended colours
+    std::vector<TEntJwwLineTypeExNo> EntLtpS; // 33 extended line types
+    std::vector<TEntJwwMojiType> EntMoj;      // 10 text types
+
+    // Resets the document to empty; keeps BindImageFolder, BindImageExp,
+    // BindImageExr and the extents.
+    void DataInit();
+    // Empties every block definition's members, then DataInit.
+    void DataFree();
+
+    // True when the file starts with "JwwData." and a version 220..700.
+    static bool FileCheck(const std::string& fileName);
+    // DataInit, then reads the header and tables of the file.
+    bool FileHeaderIn(const std::string& fileName);
+    // Reads the header and tables from in; false on any failure (the fields
+    // read so far stay).
+    bool StreamHeaderIn(ArchiveReader& in);
+    // Reads the whole drawing. True when everything up to the end of the
+    // bound-image section was read; on false the document holds what was
+    // read before the failure (and the block tree built from it).
+    bool FileIn(const std::string& fileName);
+    // Writes the drawing in format version Ver. True when the file was
+    // written completely; on false nothing is left at fileName's place that
+    // was not there before.
+    bool FileOut(const std::string& fileName, int Ver);
+
+private:
+    void ReadHeader(ArchiveReader& in);
+    void WriteHeader(ArchiveWriter& out, int ver);
+    void ReadBindImages(ArchiveReader& in);
+    void WriteBindImages(ArchiveWriter& out);
+};
+
+}  // namespace talvine

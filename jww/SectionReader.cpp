@@ -1,0 +1,212 @@
+// Reading the entity section shared by drawings and figures:
+//
+//   count               entity count (count form)
+//   count x object      class tag + one entity layout (EntityRecords.h)
+//   u16 [+ int32]       block-definition count (0xFFFF: an int32 follows)
+//   n x definition      class tag + "CDataList" head + name + member count
+//                       + members (class tag + entity layout each)
+//
+// One running index numbers classes and objects through the whole section:
+// a new class takes the current index, every entity object takes one after
+// it is read, and a definition takes one after its head and member count.
+#include <cstring>
+
+#include "jww/Archive.h"
+#include "jww/EntityRecords.h"
+#include "jww/JwDocument.h"
+#include "jww/JwwFormat.h"
+
+namespace talvine {
+
+namespace {
+
+// Smallest number of bytes a complete entity object can occupy (a point of a
+// version-350 file: 2-byte tag and 33 bytes), and a block definition (tag,
+// 25-byte head, empty name, member count). Counts that the rest of the file
+// cannot possibly hold are rejected before anything is allocated for them.
+constexpr long long kMinObjectBytes = 2 + 33;
+constexpr long long kMinBlockDefBytes = 2 + 25 + 1 + 2;
+
+void CheckPlausibleCount(const ArchiveReader& in, int64_t count, long long minBytes) {
+    if (count < 0) throw JwIoError(fmt::kErrIo);
+    const long long left = in.Remaining();
+    // Every object but a truncated last one needs minBytes.
+    if (left >= 0 && count > left / minBytes + 1) throw JwIoError(fmt::kErrIo);
+}
+
+int32_t ReadCount(ArchiveReader& in) {
+    uint16_t c = in.U16();
+    return c == 0xFFFF ? in.I32() : c;
+}
+
+void TrimLists(TEntityLists& L) {
+    L.Line.resize(static_cast<size_t>(L.LineN));
+    L.Enko.resize(static_cast<size_t>(L.EnkoN));
+    L.Ten.resize(static_cast<size_t>(L.TenN));
+    L.Moji.resize(static_cast<size_t>(L.MojiN));
+    L.Sunpo.resize(static_cast<size_t>(L.SunpoN));
+    L.Solid.resize(static_cast<size_t>(L.SolidN));
+    L.Block.resize(static_cast<size_t>(L.BlockN));
+}
+
+class SectionReader {
+public:
+    SectionReader(ArchiveReader& in, int ver) : in_(in), ver_(ver) {}
+
+    // Reads count objects into lists (whose No is sized to count).
+    void ReadObjects(TEntityLists L, int32_t count, bool member);
+    void ReadBlockDef(TEntJwwBlockDef& d, int position);
+
+private:
+    // Reads a class name after a new-class tag; returns its bytes.
+    std::string ReadClassName();
+    template <class T, class F>
+    void ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityLists& L, int32_t& order, int kind, F read);
+
+    ArchiveReader& in_;
+    int ver_;
+    uint32_t classIndex_[8] = {};  // per EntKind; 0 = not seen yet
+    uint32_t running_ = 1;
+    char scratch_[fmt::kScratchSize];
+};
+
+std::string SectionReader::ReadClassName() {
+    in_.U16();  // schema number, not used
+    const uint16_t len = in_.U16();
+    if (len >= fmt::kScratchSize) throw JwIoError(fmt::kErrIo);  // longer than any class name can be
+    in_.Read(scratch_, len);
+    return std::string(scratch_, len);
+}
+
+template <class T, class F>
+void SectionReader::ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityLists& L, int32_t& order, int kind,
+                             F read) {
+    if (n % step == 0) arr.resize(static_cast<size_t>(n / step * step + step));
+    try {
+        read(arr[static_cast<size_t>(n)]);
+    } catch (const ShortReadError&) {
+        return;  // a truncated entity is dropped; the next tag read fails
+    }
+    ++n;
+    L.No[static_cast<size_t>(order++)] = TEntJwwNo{kind, n - 1};
+}
+
+void SectionReader::ReadObjects(TEntityLists L, int32_t count, bool member) {
+    const int v = ver_;
+    const int bigStep = 1000;
+    const int textStep = member ? 500 : 1000;
+    const PointDefaults pd = member ? PointDefaults::kMember : PointDefaults::kTopLevel;
+    int32_t order = 0;
+    for (int32_t k = 0; k < count;) {
+        const uint16_t tag = in_.U16();
+        int kind = 0;
+        if (tag == fmt::kTagNewClass) {
+            const std::string name = ReadClassName();
+            for (int t = kEntLine; t <= kEntBlock; ++t) {
+                if (name == fmt::kClassNames[t]) kind = t;
+            }
+            if (kind == 0) throw JwIoError(fmt::kErrIo);
+            classIndex_[kind] = running_++;
+        } else {
+            uint32_t index;
+            if (tag == fmt::kTagLongRef)
+                index = in_.U32() & ~fmt::kLongRefBit;
+            else
+                index = tag >= fmt::kTagClassRef ? tag - fmt::kTagClassRef : 0;
+            for (int t = kEntLine; t <= kEntBlock && index != 0; ++t) {
+                if (classIndex_[t] == index) kind = t;
+            }
+            if (kind == 0) continue;  // not an entity class: nothing to read, not counted
+        }
+        switch (kind) {
+            case kEntLine:
+                ReadInto(L.Line, L.LineN, bigStep, L, order, kind, [&](TEntJwwLine& e) { ReadLineRec(in_, v, e); });
+                break;
+            case kEntEnko:
+                ReadInto(L.Enko, L.EnkoN, bigStep, L, order, kind, [&](TEntJwwEnko& e) { ReadEnkoRec(in_, v, e); });
+                break;
+            case kEntTen:
+                ReadInto(L.Ten, L.TenN, bigStep, L, order, kind, [&](TEntJwwTen& e) { ReadTenRec(in_, v, e, pd); });
+                break;
+            case kEntMoji:
+                ReadInto(L.Moji, L.MojiN, textStep, L, order, kind, [&](TEntJwwMoji& e) { ReadMojiRec(in_, v, e); });
+                break;
+            case kEntSunpo:
+                ReadInto(L.Sunpo, L.SunpoN, textStep, L, order, kind,
+                         [&](TEntJwwSunpo& e) { ReadSunpoRec(in_, v, e); });
+                break;
+            case kEntSolid:
+                ReadInto(L.Solid, L.SolidN, bigStep, L, order, kind,
+                         [&](TEntJwwSolid& e) { ReadSolidRec(in_, v, e); });
+                break;
+            case kEntBlock:
+                ReadInto(L.Block, L.BlockN, bigStep, L, order, kind,
+                         [&](TEntJwwBlock& e) { ReadBlockRec(in_, v, e); });
+                break;
+        }
+        ++k;
+        ++running_;
+    }
+}
+
+void SectionReader::ReadBlockDef(TEntJwwBlockDef& d, int position) {
+    const uint16_t tag = in_.U16();
+    if (tag == fmt::kTagNewClass) {
+        ReadClassName();  // "CDataList"; not checked
+        ++running_;
+    } else if (tag == fmt::kTagLongRef) {
+        in_.U32();
+    }
+    const TEntJwwAttr att = in_.AttrIn(ver_);
+    const uint8_t* p = in_.Take(12);
+    d.att = att;
+    d.nNumber = ArchiveReader::LoadU32(p);
+    d.bRefferd = ArchiveReader::LoadU32(p + 4);
+    d.dtime = ArchiveReader::LoadU32(p + 8);
+    if (d.dtime >= 0x80000000u) {
+        in_.Skip(8);  // a 64-bit time stamp follows; the definition keeps its position
+        d.dtime = static_cast<uint32_t>(position);
+    }
+    d.strName = in_.StringInClean();
+    d.mLineN = d.mEnkoN = d.mTenN = d.mMojiN = d.mSunpoN = d.mSolidN = d.mBlockN = 0;
+    d.N = ReadCount(in_);
+    CheckPlausibleCount(in_, d.N, kMinObjectBytes);
+    d.mNo.assign(static_cast<size_t>(d.N), TEntJwwNo{});
+    ++running_;
+    TEntityLists L = ListsOf(d);
+    try {
+        ReadObjects(L, d.N, true);
+    } catch (...) {
+        TrimLists(L);
+        throw;
+    }
+    TrimLists(L);
+}
+
+}  // namespace
+
+void TJwDocument::ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int32_t& n2) {
+    SectionReader reader(in, ver);
+    const int32_t count = ReadCount(in);
+    CheckPlausibleCount(in, count, kMinObjectBytes);
+    EntBlockDefN = 0;
+    n2 = 0;
+    n1 = count;
+    EntNo.assign(static_cast<size_t>(count), TEntJwwNo{});
+    TEntityLists top = TopLists();
+    try {
+        reader.ReadObjects(top, count, false);
+    } catch (...) {
+        TrimLists(top);
+        throw;
+    }
+    TrimLists(top);
+
+    const int32_t defs = ReadCount(in);
+    CheckPlausibleCount(in, defs, kMinBlockDefBytes);
+    n2 = EntBlockDefN = defs;
+    EntBlockDef.assign(static_cast<size_t>(defs), TEntJwwBlockDef{});
+    for (int32_t i = 0; i < defs; ++i) reader.ReadBlockDef(EntBlockDef[static_cast<size_t>(i)], i + 1);
+}
+
+}  // namespace talvine

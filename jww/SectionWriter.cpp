@@ -1,0 +1,202 @@
+// Writing the entity section shared by drawings and figures (the layout is
+// described in SectionReader.cpp). The writer numbers classes and objects
+// itself, skips empty and dangling order entries, stores only the block
+// definitions in use under their new numbers, and, for versions below 420,
+// splits SXF dimensions of a newer document into plain lines and points.
+#include <unordered_map>
+
+#include "jww/Archive.h"
+#include "jww/EntityRecords.h"
+#include "jww/JwDocument.h"
+#include "jww/JwwFormat.h"
+#include "util/Func_2.h"
+
+namespace talvine {
+
+namespace {
+
+constexpr int kClassBlockDef = 8;  // class slot of "CDataList"
+
+const std::u16string kImagePrefix = u"^@BM";
+const std::u16string kTempImagePrefix = u"^@BM%temp%";
+
+bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The string of a text as stored: cleaned, then option bits 16, 8 and 1.
+// Dimension texts (entityText false) take bit 16 only.
+std::u16string PrepareText(const std::u16string& text, int opt, bool entityText) {
+    std::u16string s = SanitizeText(text);
+    if (opt & 16) s = ApplyTextSubstitution(s);
+    if (!entityText) return s;
+    if ((opt & 8) && StartsWith(s, kTempImagePrefix)) s = kImagePrefix + s.substr(kTempImagePrefix.size());
+    if ((opt & 1) && StartsWith(s, kImagePrefix)) {
+        const size_t comma = s.find(u',');
+        if (comma != std::u16string::npos) {
+            const std::u16string path = s.substr(kImagePrefix.size(), comma - kImagePrefix.size());
+            s = kImagePrefix + ExtractFileNameSafe(path) + s.substr(comma);
+        }
+    }
+    return s;
+}
+
+class SectionWriter {
+public:
+    SectionWriter(ArchiveWriter& out, int ver, int docVer, int opt, const TJwDocument& doc)
+        : out_(out), ver_(ver), opt_(opt), splitSxf_(ver < fmt::kVer420 && docVer >= fmt::kVer420) {
+        // Number each definition number resolves to: the first definition
+        // with that number decides (see ChangeBlockNo).
+        for (int i = 0; i < doc.EntBlockDefN && i < static_cast<int>(doc.EntBlockDef.size()); ++i) {
+            const auto& d = doc.EntBlockDef[static_cast<size_t>(i)];
+            blockNo_.try_emplace(d.nNumber, d.ref_flag ? static_cast<uint32_t>(d.ref_no) : d.nNumber);
+        }
+    }
+
+    int32_t CountObjects(const TEntityLists& L, int32_t n) const;
+    void WriteObjects(const TEntityLists& L, int32_t n);
+    void WriteBlockDef(TEntJwwBlockDef& d);
+
+private:
+    static bool Valid(const TEntityLists& L, const TEntJwwNo& e);
+    void ClassTag(int slot, const char* name);
+    void WriteSunpo(const TEntJwwSunpo& e);
+    uint32_t BlockNumber(uint32_t n) const {
+        auto it = blockNo_.find(n);
+        return it == blockNo_.end() ? 0 : it->second;
+    }
+
+    ArchiveWriter& out_;
+    int ver_;
+    int opt_;
+    bool splitSxf_;
+    uint32_t classIndex_[9] = {};  // EntKind 1..7 and kClassBlockDef; 0 = not written yet
+    uint32_t running_ = 1;
+    std::unordered_map<uint32_t, uint32_t> blockNo_;
+};
+
+bool SectionWriter::Valid(const TEntityLists& L, const TEntJwwNo& e) {
+    if (e.EntNo < 0) return false;
+    switch (e.EntType) {
+        case kEntLine: return e.EntNo < L.LineN;
+        case kEntEnko: return e.EntNo < L.EnkoN;
+        case kEntTen: return e.EntNo < L.TenN;
+        case kEntMoji: return e.EntNo < L.MojiN;
+        case kEntSunpo: return e.EntNo < L.SunpoN;
+        case kEntSolid: return e.EntNo < L.SolidN;
+        case kEntBlock: return e.EntNo < L.BlockN;
+        default: return false;
+    }
+}
+
+int32_t SectionWriter::CountObjects(const TEntityLists& L, int32_t n) const {
+    int32_t count = 0;
+    const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
+    for (int32_t i = 0; i < m; ++i) {
+        const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
+        if (!Valid(L, e)) continue;
+        const bool split = splitSxf_ && e.EntType == kEntSunpo && L.Sunpo[static_cast<size_t>(e.EntNo)].bSxfMode != 0;
+        count += split ? 7 : 1;
+    }
+    return count;
+}
+
+void SectionWriter::ClassTag(int slot, const char* name) {
+    if (classIndex_[slot] == 0) {
+        out_.NewClassOut(static_cast<uint16_t>(ver_), name);
+        classIndex_[slot] = running_++;
+    } else {
+        out_.ClassRefOut(classIndex_[slot]);
+    }
+}
+
+void SectionWriter::WriteSunpo(const TEntJwwSunpo& e) {
+    const int v = ver_;
+    out_.AttrOut(v, e.att, kEntSunpo);
+    WriteLineRec(out_, v, e.Sen);
+    WriteMojiRec(out_, v, e.Moji, SanitizeText(e.Moji.strFontName), PrepareText(e.Moji.str, opt_, false));
+    if (v >= fmt::kVer420) {
+        out_.U16(e.bSxfMode);
+        WriteLineRec(out_, v, e.Ho1);
+        WriteLineRec(out_, v, e.Ho2);
+        WriteTenRec(out_, v, e.Te1, e.Te1.bKariten);
+        WriteTenRec(out_, v, e.Te2, e.Te2.bKariten);
+        WriteTenRec(out_, v, e.Kt1, e.Kt1.bKariten);
+        WriteTenRec(out_, v, e.Kt2, e.Kt2.bKariten);
+    }
+    ++running_;
+    if (splitSxf_ && e.bSxfMode != 0) {
+        // The SXF parts become objects of their own; the reference points
+        // become temporary points.
+        for (const TEntJwwLine* ho : {&e.Ho1, &e.Ho2}) {
+            ClassTag(kEntLine, fmt::kClassNames[kEntLine]);
+            WriteLineRec(out_, v, *ho);
+            ++running_;
+        }
+        for (const TEntJwwTen* te : {&e.Te1, &e.Te2, &e.Kt1, &e.Kt2}) {
+            ClassTag(kEntTen, fmt::kClassNames[kEntTen]);
+            WriteTenRec(out_, v, *te, (te == &e.Kt1 || te == &e.Kt2) ? 1u : te->bKariten);
+            ++running_;
+        }
+    }
+}
+
+void SectionWriter::WriteObjects(const TEntityLists& L, int32_t n) {
+    const int v = ver_;
+    const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
+    for (int32_t i = 0; i < m; ++i) {
+        const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
+        if (!Valid(L, e)) continue;
+        const size_t k = static_cast<size_t>(e.EntNo);
+        ClassTag(e.EntType, fmt::kClassNames[e.EntType]);
+        switch (e.EntType) {
+            case kEntLine: WriteLineRec(out_, v, L.Line[k]); break;
+            case kEntEnko: WriteEnkoRec(out_, v, L.Enko[k]); break;
+            case kEntTen: WriteTenRec(out_, v, L.Ten[k], L.Ten[k].bKariten); break;
+            case kEntMoji: {
+                const TEntJwwMoji& t = L.Moji[k];
+                WriteMojiRec(out_, v, t, SanitizeText(t.strFontName), PrepareText(t.str, opt_, true));
+                break;
+            }
+            case kEntSunpo: WriteSunpo(L.Sunpo[k]); continue;  // counts its own objects
+            case kEntSolid: WriteSolidRec(out_, v, L.Solid[k]); break;
+            case kEntBlock: WriteBlockRec(out_, v, L.Block[k], BlockNumber(L.Block[k].nNumber)); break;
+        }
+        ++running_;
+    }
+}
+
+void SectionWriter::WriteBlockDef(TEntJwwBlockDef& d) {
+    ClassTag(kClassBlockDef, fmt::kBlockDefClass);
+    out_.AttrOut(ver_, d.att, kAttrKindBlockDef);
+    out_.U32(BlockNumber(d.nNumber));
+    out_.U32(d.bRefferd);
+    out_.U32(d.dtime);
+    out_.StringOut(SanitizeText(d.strName));
+    d.mNo.resize(static_cast<size_t>(std::max(d.N, 0)));
+    TEntityLists L = ListsOf(d);
+    out_.CountOut(CountObjects(L, d.N));
+    ++running_;
+    WriteObjects(L, d.N);
+}
+
+}  // namespace
+
+void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2) {
+    SectionWriter writer(out, ver, docVer, FileOutOpt, *this);
+    TEntityLists top = TopLists();
+    out.CountOut(writer.CountObjects(top, n1));
+    writer.WriteObjects(top, n1);
+
+    // The count announces exactly the definitions written below.
+    const int32_t defs = std::min<int32_t>(n2, static_cast<int32_t>(EntBlockDef.size()));
+    int32_t referenced = 0;
+    for (int32_t i = 0; i < defs; ++i) referenced += EntBlockDef[static_cast<size_t>(i)].ref_flag ? 1 : 0;
+    out.CountOut(referenced);
+    for (int32_t i = 0; i < defs; ++i) {
+        TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
+        if (d.ref_flag) writer.WriteBlockDef(d);
+    }
+}
+
+}  // namespace talvine

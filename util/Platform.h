@@ -1,0 +1,104 @@
+// Operating-system services of the core: files, folders and the system's
+// text services (the ANSI code page and locale-aware casing).
+//
+// Every call the core makes into the operating system goes through this
+// header. PlatformPosix.cpp and PlatformPosixText.cpp implement it for
+// POSIX systems; a Windows build supplies its own half of the same functions.
+// No other core file includes an operating-system header.
+//
+// Paths are UTF-8 strings (converted to the native form by the implementation).
+// None of these functions throws; failures are reported by the result.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace talvine::platform {
+
+// ---- Files -------------------------------------------------------------
+
+// An open file. Moves, does not copy; closes itself on destruction.
+class File {
+public:
+    File() = default;
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens an existing file for reading; others may read it meanwhile.
+    static File OpenRead(const std::string& path);
+    // Creates (or truncates) a file for writing, refusing to follow a
+    // symbolic link at the final component.
+    static File CreateWrite(const std::string& path);
+    // Creates a file that must not exist yet (fails when the name is taken).
+    static File CreateNew(const std::string& path);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // Reads up to n bytes; returns the number read (0 at end of file),
+    // or -1 on error.
+    long long Read(void* buf, size_t n);
+    // Writes all n bytes; false on any error.
+    bool Write(const void* buf, size_t n);
+    // Size of the open file in bytes, -1 on error.
+    long long Size() const;
+    // Closes the file; false when the close reported an error (a write that
+    // did not reach the disk). Closing a closed file returns true.
+    bool Close();
+
+private:
+    explicit File(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// True when a regular file (not a folder) exists at path, following links.
+bool FileExists(const std::string& path);
+// True when a folder exists at path.
+bool DirExists(const std::string& path);
+// Size of the file in bytes, -1 when it cannot be determined.
+long long FileSize(const std::string& path);
+// Deletes a file (not a folder). False on any error.
+bool DeleteFile(const std::string& path);
+// Creates the folder with every missing parent. True when it exists afterwards.
+bool ForceDirectories(const std::string& path);
+// Removes an empty folder. False on any error.
+bool RemoveDir(const std::string& path);
+// Gives the file at from the name to, replacing a file of that name.
+bool RenameReplace(const std::string& from, const std::string& to);
+// Gives the file at from the name to, only when to does not exist yet.
+// False (and from left as it is) when to exists or on any error.
+bool RenameNoReplace(const std::string& from, const std::string& to);
+// True when a file can be created in the folder.
+bool IsDirWritable(const std::string& dir);
+
+// The separator of this system's paths ('/' here, '\\' on Windows).
+char PathSeparator();
+// True for every character that separates path components on this system.
+bool IsPathSeparator(char32_t c);
+// Folder of the running executable, with a trailing separator; empty when
+// unknown.
+std::string ExecutableDir();
+// A per-user folder for the program's data (created on demand by callers),
+// with a trailing separator.
+std::string UserDataDir(const std::string& appName);
+// The system's folder for temporary files, with a trailing separator.
+std::string TempDir();
+// Identifier of the running process.
+long long ProcessId();
+
+// ---- Text services -----------------------------------------------------
+
+// UTF-16 text to the system ANSI code page (code page 932, Shift_JIS as
+// Windows defines it). Characters the code page lacks become '?'.
+std::string WideToAnsi(const std::u16string& text);
+// Bytes in the ANSI code page to UTF-16. Byte sequences the code page does
+// not define become U+30FB (as Windows decodes them).
+std::u16string AnsiToWide(const char* bytes, size_t n);
+// Locale-aware (linguistic) upper and lower case of a whole text.
+std::u16string UpperCase(const std::u16string& text);
+std::u16string LowerCase(const std::u16string& text);
+
+}  // namespace talvine::platform

@@ -1,0 +1,200 @@
+// POSIX half of the platform layer: files and folders.
+#include "util/Platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace talvine::platform {
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+File File::OpenRead(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    return File(fd);
+}
+
+File File::CreateWrite(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return File(fd);
+}
+
+File File::CreateNew(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return File(fd);
+}
+
+long long File::Read(void* buf, size_t n) {
+    if (fd_ < 0) return -1;
+    size_t done = 0;
+    auto* p = static_cast<char*>(buf);
+    while (done < n) {
+        ssize_t r = ::read(fd_, p + done, n - done);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return done > 0 ? static_cast<long long>(done) : -1;
+        }
+        if (r == 0) break;
+        done += static_cast<size_t>(r);
+    }
+    return static_cast<long long>(done);
+}
+
+bool File::Write(const void* buf, size_t n) {
+    if (fd_ < 0) return false;
+    const auto* p = static_cast<const char*>(buf);
+    while (n > 0) {
+        ssize_t r = ::write(fd_, p, n);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+long long File::Size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+bool File::Close() {
+    if (fd_ < 0) return true;
+    int r = ::close(fd_);
+    fd_ = -1;
+    return r == 0 || errno == EINTR;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+long long FileSize(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+bool DeleteFile(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool ForceDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    if (DirExists(p)) return true;
+    size_t slash = p.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (!ForceDirectories(p.substr(0, slash))) return false;
+    }
+    if (::mkdir(p.c_str(), 0777) == 0) return true;
+    return errno == EEXIST && DirExists(p);
+}
+
+bool RemoveDir(const std::string& path) {
+    return !path.empty() && ::rmdir(path.c_str()) == 0;
+}
+
+bool RenameReplace(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef SYS_renameat2
+    long r = ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1 /* RENAME_NOREPLACE */);
+    if (r == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    // File systems without renameat2: a hard link never replaces an existing
+    // name; the temporary name is removed afterwards.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+bool IsDirWritable(const std::string& dir) {
+    return !dir.empty() && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+char PathSeparator() { return '/'; }
+
+bool IsPathSeparator(char32_t c) { return c == U'/'; }
+
+std::string ExecutableDir() {
+    char buf[PATH_MAX + 1];
+    ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
+    if (n <= 0) return {};
+    std::string s(buf, static_cast<size_t>(n));
+    size_t slash = s.find_last_of('/');
+    return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
+}
+
+std::string UserDataDir(const std::string& appName) {
+    std::string base;
+    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x == '/') {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h && *h) {
+        base = std::string(h) + "/.local/share";
+    } else {
+        base = TempDir() + appName + "-" + std::to_string(::getuid());
+        return base + "/";
+    }
+    if (base.back() != '/') base += '/';
+    return base + appName + "/";
+}
+
+std::string TempDir() {
+    const char* t = std::getenv("TMPDIR");
+    std::string s = (t && *t) ? t : "/tmp";
+    if (s.back() != '/') s += '/';
+    return s;
+}
+
+long long ProcessId() { return static_cast<long long>(::getpid()); }
+
+}  // namespace talvine::platform
