@@ -9,8 +9,6 @@ namespace talvine {
 
 TJwsData::TJwsData() { DataInit(); }
 
-TJwsData::~TJwsData() = default;
-
 void TJwsData::DataInit() {
     ResetEntities();
     EntLgrp.clear();

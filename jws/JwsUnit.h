@@ -39,7 +39,6 @@ struct TEntJwsHeader {
 class TJwsData : public TJwDocument {
 public:
     TJwsData();  // runs DataInit
-    ~TJwsData();
 
     TEntJwsHeader Enthd;
     std::vector<TEntJwwLayerGroup> EntLgrp;  // 16 groups; only adScale is stored

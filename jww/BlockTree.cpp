@@ -97,7 +97,6 @@ void TJwDocument::MakeBlockTree() {
         if (cycle) continue;
         if (EntBlockTree.size() + static_cast<size_t>(inner) > static_cast<size_t>(kMaxBlockTreeNodes)) break;
         const TEntJwwBlockTree parent = EntBlockTree[k];
-        EntBlockTree.reserve(EntBlockTree.size() + static_cast<size_t>(inner));
         for (int32_t l = 0; l < inner; ++l) {
             const TEntJwwBlock& b = def.mBlock[static_cast<size_t>(l)];
             double l1, l2, l3, l4;

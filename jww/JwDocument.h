@@ -39,10 +39,6 @@ TEntityLists ListsOf(TEntJwwBlockDef& def);
 
 class TJwDocument {
 public:
-    TJwDocument() = default;
-    TJwDocument(const TJwDocument&) = default;
-    TJwDocument& operator=(const TJwDocument&) = default;
-
     // ---- Entities (fields keep the file format's names) ----
     std::vector<TEntJwwNo> EntNo;  // drawing order
     std::vector<TEntJwwLine> EntLine;

@@ -46,8 +46,6 @@ void PublishDrawingInfo(TDrawingInfo info) { DrawingInfoSlot() = std::move(info)
 
 TJwwData::TJwwData() { DataInit(); }
 
-TJwwData::~TJwwData() = default;
-
 void TJwwData::DataInit() {
     ResetEntities();
     EntLgrp.clear();

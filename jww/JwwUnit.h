@@ -79,7 +79,6 @@ void PublishDrawingInfo(TDrawingInfo info);
 class TJwwData : public TJwDocument {
 public:
     TJwwData();  // runs DataInit
-    ~TJwwData();
 
     TEntJwwHeader Enthd;
     std::vector<TEntJwwLayerGroup> EntLgrp;   // 16 layer groups

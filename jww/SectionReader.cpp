@@ -39,14 +39,21 @@ int32_t ReadCount(ArchiveReader& in) {
     return c == 0xFFFF ? in.I32() : c;
 }
 
-void TrimLists(TEntityLists& L) {
-    L.Line.resize(static_cast<size_t>(L.LineN));
-    L.Enko.resize(static_cast<size_t>(L.EnkoN));
-    L.Ten.resize(static_cast<size_t>(L.TenN));
-    L.Moji.resize(static_cast<size_t>(L.MojiN));
-    L.Sunpo.resize(static_cast<size_t>(L.SunpoN));
-    L.Solid.resize(static_cast<size_t>(L.SolidN));
-    L.Block.resize(static_cast<size_t>(L.BlockN));
+template <class T>
+void Trim(std::vector<T>& arr, int32_t n, bool release) {
+    arr.resize(static_cast<size_t>(n));
+    if (release && arr.capacity() > arr.size() + arr.size() / 4) arr.shrink_to_fit();
+}
+
+// Cuts every list to its count; member lists also give back spare room.
+void TrimLists(TEntityLists& L, bool release) {
+    Trim(L.Line, L.LineN, release);
+    Trim(L.Enko, L.EnkoN, release);
+    Trim(L.Ten, L.TenN, release);
+    Trim(L.Moji, L.MojiN, release);
+    Trim(L.Sunpo, L.SunpoN, release);
+    Trim(L.Solid, L.SolidN, release);
+    Trim(L.Block, L.BlockN, release);
 }
 
 class SectionReader {
@@ -56,6 +63,8 @@ public:
     // Reads count objects into lists (whose No is sized to count).
     void ReadObjects(TEntityLists L, int32_t count, bool member);
     void ReadBlockDef(TEntJwwBlockDef& d, int position);
+    // True once an entity was dropped because the data ended inside it.
+    bool Truncated() const { return truncated_; }
 
 private:
     // Reads a class name after a new-class tag; returns its bytes.
@@ -67,6 +76,7 @@ private:
     int ver_;
     uint32_t classIndex_[8] = {};  // per EntKind; 0 = not seen yet
     uint32_t running_ = 1;
+    bool truncated_ = false;
     char scratch_[fmt::kScratchSize];
 };
 
@@ -81,11 +91,20 @@ std::string SectionReader::ReadClassName() {
 template <class T, class F>
 void SectionReader::ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityLists& L, int32_t& order, int kind,
                              F read) {
-    if (n % step == 0) arr.resize(static_cast<size_t>(n / step * step + step));
+    if (static_cast<size_t>(n) >= arr.size()) {
+        // The document's lists grow in whole steps; a definition's lists grow
+        // as needed (the vector's own growth), since a drawing may hold
+        // thousands of small definitions.
+        arr.resize(step > 0 ? static_cast<size_t>(n / step * step + step) : static_cast<size_t>(n) + 1);
+    }
     try {
         read(arr[static_cast<size_t>(n)]);
     } catch (const ShortReadError&) {
-        return;  // a truncated entity is dropped; the next tag read fails
+        // A truncated entity is dropped. The data has ended, so the section
+        // cannot be complete: the read fails at its end even when no further
+        // tag is due (the last entity of a file without an image section).
+        truncated_ = true;
+        return;
     }
     ++n;
     L.No[static_cast<size_t>(order++)] = TEntJwwNo{kind, n - 1};
@@ -93,8 +112,8 @@ void SectionReader::ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityL
 
 void SectionReader::ReadObjects(TEntityLists L, int32_t count, bool member) {
     const int v = ver_;
-    const int bigStep = 1000;
-    const int textStep = member ? 500 : 1000;
+    const int bigStep = member ? 0 : 1000;
+    const int textStep = member ? 0 : 1000;
     const PointDefaults pd = member ? PointDefaults::kMember : PointDefaults::kTopLevel;
     int32_t order = 0;
     for (int32_t k = 0; k < count;) {
@@ -177,10 +196,10 @@ void SectionReader::ReadBlockDef(TEntJwwBlockDef& d, int position) {
     try {
         ReadObjects(L, d.N, true);
     } catch (...) {
-        TrimLists(L);
+        TrimLists(L, true);
         throw;
     }
-    TrimLists(L);
+    TrimLists(L, true);
 }
 
 }  // namespace
@@ -197,16 +216,17 @@ void TJwDocument::ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int
     try {
         reader.ReadObjects(top, count, false);
     } catch (...) {
-        TrimLists(top);
+        TrimLists(top, false);
         throw;
     }
-    TrimLists(top);
+    TrimLists(top, false);
 
     const int32_t defs = ReadCount(in);
     CheckPlausibleCount(in, defs, kMinBlockDefBytes);
     n2 = EntBlockDefN = defs;
     EntBlockDef.assign(static_cast<size_t>(defs), TEntJwwBlockDef{});
     for (int32_t i = 0; i < defs; ++i) reader.ReadBlockDef(EntBlockDef[static_cast<size_t>(i)], i + 1);
+    if (reader.Truncated()) throw ShortReadError();
 }
 
 }  // namespace talvine

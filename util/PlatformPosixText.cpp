@@ -1,0 +1,250 @@
+// Text services for POSIX systems: code page 932 through the C library's
+// iconv ("CP932", the Windows flavour of Shift_JIS) and linguistic casing
+// through the wide-character functions of a UTF-8 locale.
+#include "util/Platform.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
+
+namespace talvine::platform {
+
+namespace {
+
+constexpr char16_t kUndecodable = u'\u30FB';  // what Windows puts for bad bytes
+constexpr char kUnmappable = '?';
+
+const char* NativeUtf16Name() {
+    return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+}
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// The two converters of one thread, opened on first use and closed when the
+// thread ends. iconv descriptors must not be shared between threads.
+struct Cp932Converters {
+    iconv_t toCp932 = kNoConverter;
+    iconv_t fromCp932 = kNoConverter;
+
+    Cp932Converters() {
+        toCp932 = iconv_open("CP932", NativeUtf16Name());
+        fromCp932 = iconv_open(NativeUtf16Name(), "CP932");
+    }
+    ~Cp932Converters() {
+        if (toCp932 != kNoConverter) iconv_close(toCp932);
+        if (fromCp932 != kNoConverter) iconv_close(fromCp932);
+    }
+    Cp932Converters(const Cp932Converters&) = delete;
+    Cp932Converters& operator=(const Cp932Converters&) = delete;
+};
+
+Cp932Converters& Converters() {
+    thread_local Cp932Converters converters;
+    return converters;
+}
+
+bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// Used only when the C library has no CP932 converter: ASCII passes, every
+// other character becomes the replacement.
+std::string WideToAnsiAsciiOnly(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t u = text[i];
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else {
+            if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
+            out.push_back(kUnmappable);
+        }
+    }
+    return out;
+}
+
+std::u16string AnsiToWideAsciiOnly(const char* bytes, size_t n) {
+    std::u16string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        out.push_back(b < 0x80 ? static_cast<char16_t>(b) : kUndecodable);
+    }
+    return out;
+}
+
+// Grows the output buffer of an iconv loop, keeping the write position.
+template <typename Buffer>
+void GrowOutput(Buffer& buf, char*& outPtr, size_t& outLeft) {
+    char* base = reinterpret_cast<char*>(buf.data());
+    size_t used = static_cast<size_t>(outPtr - base);
+    size_t oldBytes = buf.size() * sizeof(typename Buffer::value_type);
+    buf.resize(buf.size() * 2 + 16);
+    size_t newBytes = buf.size() * sizeof(typename Buffer::value_type);
+    outPtr = reinterpret_cast<char*>(buf.data()) + used;
+    outLeft += newBytes - oldBytes;
+}
+
+// The UTF-8 locale whose case tables the casing functions use, or nullptr.
+class CaseLocale {
+public:
+    CaseLocale() {
+        loc_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+        if (!loc_) loc_ = newlocale(LC_CTYPE_MASK, "C.utf8", static_cast<locale_t>(nullptr));
+    }
+    ~CaseLocale() {
+        if (loc_) freelocale(loc_);
+    }
+    CaseLocale(const CaseLocale&) = delete;
+    CaseLocale& operator=(const CaseLocale&) = delete;
+    locale_t get() const { return loc_; }
+
+private:
+    locale_t loc_ = nullptr;
+};
+
+locale_t GetCaseLocale() {
+    static CaseLocale locale;
+    return locale.get();
+}
+
+void AppendCodePoint(std::u16string& out, char32_t c) {
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+        c -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(c));
+    }
+}
+
+template <typename MapFn>
+std::u16string MapCase(const std::u16string& text, MapFn map) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        char32_t m = c;
+        // Lone surrogates are not characters and keep their value.
+        if (!IsHighSurrogate(c) && !IsLowSurrogate(c)) {
+            m = map(c);
+            if (m > 0x10FFFF || (m >= 0xD800 && m <= 0xDFFF)) m = c;
+        }
+        AppendCodePoint(out, m);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string WideToAnsi(const std::u16string& text) {
+    if (text.empty()) return {};
+    iconv_t cd = Converters().toCp932;
+    if (cd == kNoConverter) return WideToAnsiAsciiOnly(text);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+
+    // One UTF-16 unit never needs more than two bytes of code page 932.
+    std::string out(text.size() * 2, '\0');
+    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(text.data()));
+    const char* inBase = in;
+    size_t inLeft = text.size() * sizeof(char16_t);
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
+        int err = errno;
+        if (err == E2BIG) {
+            GrowOutput(out, outPtr, outLeft);
+            continue;
+        }
+        if (err != EILSEQ && err != EINVAL) break;
+        // A character the code page lacks (or a broken surrogate): one '?'
+        // for the whole character.
+        size_t unit = static_cast<size_t>(in - inBase) / sizeof(char16_t);
+        size_t skip = 1;
+        if (IsHighSurrogate(text[unit]) && unit + 1 < text.size() &&
+            IsLowSurrogate(text[unit + 1]))
+            skip = 2;
+        skip = std::min(skip * sizeof(char16_t), inLeft);
+        in += skip;
+        inLeft -= skip;
+        if (outLeft == 0) GrowOutput(out, outPtr, outLeft);
+        *outPtr++ = kUnmappable;
+        --outLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(static_cast<size_t>(outPtr - out.data()));
+    return out;
+}
+
+std::u16string AnsiToWide(const char* bytes, size_t n) {
+    if (n == 0) return {};
+    iconv_t cd = Converters().fromCp932;
+    if (cd == kNoConverter) return AnsiToWideAsciiOnly(bytes, n);
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+
+    // Every byte or byte pair gives at most one UTF-16 unit.
+    std::u16string out(n, u'\0');
+    char* in = const_cast<char*>(bytes);
+    size_t inLeft = n;
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    size_t outLeft = out.size() * sizeof(char16_t);
+
+    auto putUndecodable = [&] {
+        if (outLeft < sizeof(char16_t)) GrowOutput(out, outPtr, outLeft);
+        std::memcpy(outPtr, &kUndecodable, sizeof(char16_t));
+        outPtr += sizeof(char16_t);
+        outLeft -= sizeof(char16_t);
+    };
+
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
+        int err = errno;
+        if (err == E2BIG) {
+            GrowOutput(out, outPtr, outLeft);
+        } else if (err == EILSEQ) {
+            putUndecodable();
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        } else if (err == EINVAL) {
+            // A lead byte without its trail byte at the end.
+            putUndecodable();
+            inLeft = 0;
+        } else {
+            break;
+        }
+    }
+    out.resize(static_cast<size_t>(outPtr - reinterpret_cast<char*>(out.data())) /
+               sizeof(char16_t));
+    return out;
+}
+
+std::u16string UpperCase(const std::u16string& text) {
+    locale_t loc = GetCaseLocale();
+    if (!loc)
+        return MapCase(text, [](char32_t c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
+    return MapCase(text, [loc](char32_t c) {
+        return static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), loc));
+    });
+}
+
+std::u16string LowerCase(const std::u16string& text) {
+    locale_t loc = GetCaseLocale();
+    if (!loc)
+        return MapCase(text, [](char32_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return MapCase(text, [loc](char32_t c) {
+        return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), loc));
+    });
+}
+
+}  // namespace talvine::platform
