@@ -52,7 +52,9 @@ bench: deps
 	$(BUILD_BENCH)/bench/talvine_bench
 
 demo: build
-	$(BUILD)/examples/talvine-demo
+	@rm -rf out/demo && mkdir -p out/demo
+	$(BUILD)/talvine-examples out/demo
+	$(BUILD)/talvine-examples --show examples/plan.jww examples/door.jws
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH)

@@ -212,9 +212,16 @@ std::u16string AnsiToWide(const char* bytes, size_t n) {
         if (err == E2BIG) {
             GrowOutput(out, outPtr, outLeft);
         } else if (err == EILSEQ) {
+            // An unassigned double-byte code is one character; any other
+            // bad byte stands alone.
             putUndecodable();
-            ++in;
-            --inLeft;
+            const auto lead = static_cast<unsigned char>(in[0]);
+            const auto trail = inLeft > 1 ? static_cast<unsigned char>(in[1]) : 0;
+            const bool pair = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) &&
+                              ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC));
+            const size_t skip = pair ? 2 : 1;
+            in += skip;
+            inLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         } else if (err == EINVAL) {
             // A lead byte without its trail byte at the end.

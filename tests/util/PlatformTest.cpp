@@ -74,6 +74,7 @@ TEST(Cp932, UndecodableBytesBecomeMiddleDot) {
     EXPECT_EQ(Decode("a\xA0" "b\xFD\xFE\xFF"), u"a\u30FBb\u30FB\u30FB\u30FB");
     EXPECT_EQ(Decode("\x81\x20"), u"\u30FB ");  // bad trail byte: only the lead is lost
     EXPECT_EQ(Decode("A\x82"), u"A\u30FB");     // lead byte cut off at the end
+    EXPECT_EQ(Decode("\x85\x40z"), u"\u30FBz");  // unassigned pair: one character
 }
 
 TEST(Cp932, LongTextsConvertCompletely) {
