@@ -53,8 +53,12 @@ bench: deps
 
 demo: build
 	@rm -rf out/demo && mkdir -p out/demo
-	$(BUILD)/talvine-examples out/demo
-	$(BUILD)/talvine-examples --show examples/plan.jww examples/door.jws
+	@echo "== Converting the examples into out/demo"
+	$(BUILD)/talvine-cli -o out/demo examples/plan.jww examples/door.jws
+	@echo "== Before"
+	@$(BUILD)/talvine-examples --show examples/plan.jww examples/door.jws
+	@echo "== After"
+	@$(BUILD)/talvine-examples --show out/demo/plan.jww out/demo/door.jws
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH)

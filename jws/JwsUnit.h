@@ -57,6 +57,11 @@ public:
     // as 351; the adjusted version decides every layout rule.
     bool FileOut(const std::string& fileName, int Ver);
 
+    // Extents of the figure, always starting at its base point.
+    void GetMinMaxZahyo();
+    // Hands the layer groups' scales to the display's layer-attribute table.
+    void SetGAttLayer() const;
+
     static constexpr size_t kHeaderSize = 452;
     static constexpr size_t kFillerSize = 193;
 

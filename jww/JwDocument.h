@@ -98,6 +98,13 @@ public:
     // FileOutOpt = n for 0 <= n < 64, else 0.
     void SetFileOutOption(int n);
 
+    // ---- Font list ----
+    // Rebuilds FontNames/FontNameN from the fonts of every text and dimension
+    // text, top level first, then each block definition in array order.
+    void GetFontNames();
+    // Index of s (up to three leading '@' removed) in FontNames, or -1.
+    int GetFontNamesIndex(const std::u16string& s) const;
+
     // ---- Bound-image files (in BindImageFolder) ----
     void BindImageInit();
     void BindImageExplode();
@@ -114,6 +121,12 @@ public:
     std::string ImagePath(const std::u16string& name) const;
 
 protected:
+    // Extents of the entities, top level and placed block contents, into
+    // myMinWx .. myMaxWy. With a seed point the box starts there; without
+    // one it starts at the first point the drawing's own rules give (see
+    // Extents.cpp), or at the first point any entity contributes.
+    void ComputeExtents(const double* seed);
+
     // Empties the entity arrays, definitions, tree, image list, font list and
     // writer options.
     void ResetEntities();

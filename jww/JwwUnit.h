@@ -113,6 +113,13 @@ public:
     // was not there before.
     bool FileOut(const std::string& fileName, int Ver);
 
+    // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy.
+    void GetMinMaxZahyo();
+    // Paper width and height in millimetres for the header's paper code.
+    void GetPaperSize(double& px, double& py) const;
+    // Hands the layer table to the display's layer-attribute table.
+    void SetGAttLayer() const;
+
 private:
     void ReadHeader(ArchiveReader& in);
     void WriteHeader(ArchiveWriter& out, int ver);

@@ -1,0 +1,130 @@
+// talvine-cli: converts drawings and figures from the command line.
+//
+//   talvine-cli [options] FILE...
+//
+// Prints the log of the run (UTF-8) as each file finishes. Exit status: 0
+// when every file was converted, 1 when any was not, 2 on a usage error.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/BatchRun.h"
+#include "util/Func_2.h"
+#include "util/Platform.h"
+
+using namespace talvine;
+
+namespace {
+
+constexpr char kVersion[] = "0.1.0";
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) { g_interrupted = true; }
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: talvine-cli [options] FILE...\n"
+                 "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
+                 "lines, texts and points, and writes each result as a new file of the same\n"
+                 "format and version. Existing files are never overwritten: a taken name gets\n"
+                 "a branch number (plan~1.jww).\n"
+                 "\n"
+                 "Options:\n"
+                 "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
+                 "      --reference-points   turn SXF reference points into temporary points (default)\n"
+                 "      --no-reference-points\n"
+                 "                           leave SXF reference points out\n"
+                 "  -h, --help               show this help and exit\n"
+                 "      --version            show the version and exit\n"
+                 "\n"
+                 "Ctrl-C stops the run before the next file.\n");
+}
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "talvine-cli: %s\nTry 'talvine-cli --help'.\n", message.c_str());
+    return 2;
+}
+
+void PrintLine(const std::u16string& line) {
+    std::printf("%s\n", Utf16ToUtf8(line).c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TRunSettings settings;
+    settings.folderMode = TOutputFolder::kSource;
+    std::vector<std::string> named;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            named.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "-h" || a == "--help") {
+            PrintUsage(stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("talvine-cli %s\n", kVersion);
+            return 0;
+        } else if (a == "-o" || a == "--output-dir") {
+            if (i + 1 >= argc) return UsageError("option " + a + " needs a folder");
+            settings.folderMode = TOutputFolder::kSpecified;
+            settings.specifiedDir = argv[++i];
+        } else if (a.rfind("--output-dir=", 0) == 0) {
+            settings.folderMode = TOutputFolder::kSpecified;
+            settings.specifiedDir = a.substr(13);
+        } else if (a == "--reference-points") {
+            settings.referencePoints = true;
+        } else if (a == "--no-reference-points") {
+            settings.referencePoints = false;
+        } else {
+            return UsageError("unknown option " + a);
+        }
+    }
+    if (named.empty()) return UsageError("no file named");
+
+    // The same filter as files dropped on the window: existing .jww and .jws files.
+    std::vector<std::string> files;
+    int skipped = 0;
+    for (const std::string& path : named) {
+        std::string ext;
+        try {
+            ext = GetLowerExt(path);
+        } catch (const std::invalid_argument&) {
+        }
+        if ((ext == ".jww" || ext == ".jws") && FileExistsAt(path)) {
+            files.push_back(path);
+        } else {
+            std::fprintf(stderr, "talvine-cli: skipped %s: %s\n", path.c_str(),
+                         FileExistsAt(path) ? "not a .jww or .jws file" : "no such file");
+            ++skipped;
+        }
+    }
+    if (files.empty()) return 1;
+
+    bool folderMissing = false;
+    TRunCallbacks cb;
+    cb.log = PrintLine;
+    cb.abortRequested = [] { return g_interrupted.load(); };
+    cb.folderMissing = [&](const std::u16string& message) {
+        std::fprintf(stderr, "%s\n", Utf16ToUtf8(message).c_str());
+        folderMissing = true;
+    };
+
+    std::signal(SIGINT, OnInterrupt);
+    const std::string work = MakeWorkFolder();
+    TRunSummary summary;
+    {
+        TBatchRun run(work);
+        summary = run.RunProc(files, settings, cb);
+    }
+    RemoveWorkFolder(work);
+    if (folderMissing) return 2;
+    return summary.failed == 0 && !summary.aborted && skipped == 0 ? 0 : 1;
+}

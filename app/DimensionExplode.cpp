@@ -1,0 +1,92 @@
+#include "app/DimensionExplode.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "util/Func_2.h"
+
+namespace talvine {
+
+namespace {
+
+template <class T>
+void Append(std::vector<T>& arr, int32_t& n, std::vector<TEntJwwNo>& order, int32_t& orderN, int kind, T e) {
+    arr.resize(static_cast<size_t>(n));
+    arr.push_back(std::move(e));
+    order.push_back(TEntJwwNo{kind, n});
+    ++n;
+    ++orderN;
+}
+
+void TakeLayer(TEntJwwAttr& a, const TEntJwwAttr& from, uint16_t flags) {
+    a.nLayer = from.nLayer;
+    a.nGLayer = from.nGLayer;
+    a.sFlg = static_cast<uint16_t>(a.sFlg | flags);
+}
+
+double Length(const TEntJwwLine& l) { return std::hypot(l.end_x - l.start_x, l.end_y - l.start_y); }
+
+}  // namespace
+
+void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoints) {
+    // Cut every list to its count, so that new entries follow the valid ones.
+    int32_t n = std::max(orderCount, 0);
+    L.No.resize(static_cast<size_t>(n));
+    L.Line.resize(static_cast<size_t>(L.LineN));
+    L.Moji.resize(static_cast<size_t>(L.MojiN));
+    L.Ten.resize(static_cast<size_t>(L.TenN));
+
+    const int32_t dims = std::min<int32_t>(L.SunpoN, static_cast<int32_t>(L.Sunpo.size()));
+    for (int32_t i = 0; i < dims; ++i) {
+        const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
+        TEntJwwLine sen = d.Sen;
+        TakeLayer(sen.att, d.att, kFlagFromDimensionLine);
+        Append(L.Line, L.LineN, L.No, n, kEntLine, sen);
+
+        if (!RemoveBlanks(d.Moji.str).empty()) {
+            TEntJwwMoji moji = d.Moji;
+            TakeLayer(moji.att, d.att, kFlagFromDimensionText);
+            Append(L.Moji, L.MojiN, L.No, n, kEntMoji, std::move(moji));
+        }
+        if (d.bSxfMode == 0) continue;
+
+        for (const TEntJwwLine* ho : {&d.Ho1, &d.Ho2}) {
+            if (!(Length(*ho) > 1e-8)) continue;  // a degenerate extension line draws nothing
+            TEntJwwLine line = *ho;
+            TakeLayer(line.att, d.att, kFlagFromDimensionLine);
+            Append(L.Line, L.LineN, L.No, n, kEntLine, line);
+        }
+        for (const TEntJwwTen* te : {&d.Te1, &d.Te2}) {
+            TEntJwwTen pt = *te;
+            TakeLayer(pt.att, d.att, kFlagFromDimensionPoint);
+            Append(L.Ten, L.TenN, L.No, n, kEntTen, pt);
+        }
+        if (referencePoints) {
+            for (const TEntJwwTen* kt : {&d.Kt1, &d.Kt2}) {
+                TEntJwwTen pt = *kt;
+                TakeLayer(pt.att, d.att, kFlagFromDimensionPoint);
+                pt.bKariten = 1;
+                Append(L.Ten, L.TenN, L.No, n, kEntTen, pt);
+            }
+        }
+    }
+    for (TEntJwwNo& e : L.No) {
+        if (e.EntType == kEntSunpo) e = TEntJwwNo{kEntNone, e.EntNo};
+    }
+    orderCount = n;
+}
+
+void ExplodeDimensions(TJwDocument& doc, int32_t& n1, bool referencePoints) {
+    ExplodeDimensionList(doc.TopLists(), n1, referencePoints);
+    const int32_t defs = std::min<int32_t>(doc.EntBlockDefN, static_cast<int32_t>(doc.EntBlockDef.size()));
+    for (int32_t i = 0; i < defs; ++i) {
+        TEntJwwBlockDef& def = doc.EntBlockDef[static_cast<size_t>(i)];
+        ExplodeDimensionList(ListsOf(def), def.N, referencePoints);
+    }
+}
+
+void DataTransJWW(TJwwData& jww, bool referencePoints) { ExplodeDimensions(jww, jww.Enthd.n1, referencePoints); }
+
+void DataTransJWS(TJwsData& jws, bool referencePoints) { ExplodeDimensions(jws, jws.Enthd.n1, referencePoints); }
+
+}  // namespace talvine
