@@ -76,56 +76,26 @@ void TJwsData::WriteHeader(ArchiveWriter& out, int ver) {
     out.F64(h.My2);
 }
 
-bool TJwsData::StreamHeaderIn(ArchiveReader& in) {
-    try {
-        ReadHeader(in);
-        return true;
-    } catch (const JwIoError& e) {
-        LastError = e.what();
-    }
-    return false;
-}
+bool TJwsData::StreamHeaderIn(ArchiveReader& in) { return Guarded([&] { ReadHeader(in); }); }
 
 bool TJwsData::FileHeaderIn(const std::string& fileName) {
     DataInit();
-    LastError.clear();
-    platform::File f = platform::File::OpenRead(fileName);
-    if (!f.IsOpen()) {
-        LastError = fmt::kErrIo;
-        return false;
-    }
-    ArchiveReader in(f);
-    return StreamHeaderIn(in);
+    return ReadFile(fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); }, nullptr);
 }
 
 bool TJwsData::FileIn(const std::string& fileName) {
     DataInit();
-    LastError.clear();
-    platform::File f = platform::File::OpenRead(fileName);
-    if (!f.IsOpen()) {
-        LastError = fmt::kErrIo;
-        return false;
-    }
-    ArchiveReader in(f);
-    if (!StreamHeaderIn(in)) return false;
-    TDrawingInfo info;
-    info.fileName = fileName;
-    info.printScale = 1.0;
-    PublishDrawingInfo(std::move(info));
-
-    bool ok = false;
-    try {
-        ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
-        ok = true;  // a figure ends with its block definitions
-    } catch (const JwIoError& e) {
-        LastError = e.what();
-    } catch (const std::bad_alloc&) {
-        LastError = fmt::kErrIo;
-    }
-    MojiEncode = MojiEncode || in.SawUnicode();
-    f.Close();
-    MakeBlockTree();
-    return ok;
+    return ReadFile(
+        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
+        [&](ArchiveReader& in) {
+            // A figure has no memo, drawing time or print scale of its own.
+            TDrawingInfo info;
+            info.fileName = fileName;
+            info.printScale = 1.0;
+            PublishDrawingInfo(std::move(info));
+            // The figure ends with its block definitions: no image section.
+            ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
+        });
 }
 
 bool TJwsData::FileOut(const std::string& fileName, int Ver) {

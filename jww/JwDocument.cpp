@@ -57,6 +57,36 @@ void TJwDocument::FreeEntities() {
 
 void TJwDocument::SetFileOutOption(int n) { FileOutOpt = (n >= 0 && n < 64) ? n : 0; }
 
+bool TJwDocument::Guarded(const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const JwIoError& e) {
+        LastError = e.what();
+    } catch (const std::bad_alloc&) {
+        LastError = fmt::kErrIo;
+    }
+    return false;
+}
+
+bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
+                           const std::function<void(ArchiveReader&)>& sections) {
+    LastError.clear();
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) {
+        LastError = fmt::kErrIo;
+        return false;
+    }
+    ArchiveReader in(f);
+    if (!header(in)) return false;
+    if (!sections) return true;
+    const bool ok = Guarded([&] { sections(in); });
+    MojiEncode = MojiEncode || in.SawUnicode();
+    f.Close();
+    MakeBlockTree();
+    return ok;
+}
+
 bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(void*, ArchiveWriter&), void* ctx) {
     static std::atomic<unsigned> serial{0};
     // The temporary file lives beside the target, so that giving it the
@@ -71,18 +101,14 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         LastError = fmt::kErrIo;
         return false;
     }
-    try {
+    const bool ok = Guarded([&] {
         ArchiveWriter out(file, (FileOutOpt & 32) != 0);
         body(ctx, out);
         out.Flush();
         if (!file.Close()) throw JwIoError(fmt::kErrIo);
         if (!platform::RenameReplace(tmp, path)) throw JwIoError(fmt::kErrIo);
-        return true;
-    } catch (const JwIoError& e) {
-        LastError = e.what();
-    } catch (const std::bad_alloc&) {
-        LastError = fmt::kErrIo;
-    }
+    });
+    if (ok) return true;
     file.Close();
     platform::DeleteFile(tmp);
     return false;

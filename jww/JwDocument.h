@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,16 @@ protected:
     // version ver of a document read as docVer; n1 and n2 bound the order
     // list and the definitions. Throws JwIoError on a write failure.
     void WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2);
+
+    // Runs step, the one place where a reader's or writer's errors are
+    // caught: a format or stream error (or exhausted memory) sets LastError
+    // and gives false.
+    bool Guarded(const std::function<void()>& step);
+    // Reads a file: header(in) first (false ends the read at once, before
+    // any block tree exists), then sections(in); the block tree is built
+    // afterwards whatever happened. True when both completed.
+    bool ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
+                  const std::function<void(ArchiveReader&)>& sections);
 
     // Writes a file through write(out) under a temporary name in the same
     // folder, then gives it the name path. On any failure nothing is left at

@@ -83,60 +83,28 @@ bool TJwwData::FileCheck(const std::string& fileName) {
 }
 
 bool TJwwData::StreamHeaderIn(ArchiveReader& in) {
-    try {
-        ReadHeader(in);
-        MojiEncode = MojiEncode || in.SawUnicode();
-        return true;
-    } catch (const JwIoError& e) {
-        LastError = e.what();
-    } catch (const std::bad_alloc&) {
-        LastError = fmt::kErrIo;
-    }
+    const bool ok = Guarded([&] { ReadHeader(in); });
     MojiEncode = MojiEncode || in.SawUnicode();
-    return false;
+    return ok;
 }
 
 bool TJwwData::FileHeaderIn(const std::string& fileName) {
     DataInit();
-    LastError.clear();
-    platform::File f = platform::File::OpenRead(fileName);
-    if (!f.IsOpen()) {
-        LastError = fmt::kErrIo;
-        return false;
-    }
-    ArchiveReader in(f);
-    return StreamHeaderIn(in);
+    return ReadFile(fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); }, nullptr);
 }
 
 bool TJwwData::FileIn(const std::string& fileName) {
     DataInit();
-    LastError.clear();
-    platform::File f = platform::File::OpenRead(fileName);
-    if (!f.IsOpen()) {
-        LastError = fmt::kErrIo;
-        return false;
-    }
-    ArchiveReader in(f);
-    if (!StreamHeaderIn(in)) return false;
-    PublishDrawingInfo(MakeDrawingInfo(fileName, Enthd));
-
-    bool ok = false;
-    try {
-        ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
-        if (Enthd.jwVer >= fmt::kVer700) {
-            BindImageInit();
-            if (BindImageExp || BindImageExr) ReadBindImages(in);
-        }
-        ok = true;
-    } catch (const JwIoError& e) {
-        LastError = e.what();
-    } catch (const std::bad_alloc&) {
-        LastError = fmt::kErrIo;
-    }
-    MojiEncode = MojiEncode || in.SawUnicode();
-    f.Close();
-    MakeBlockTree();
-    return ok;
+    return ReadFile(
+        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
+        [&](ArchiveReader& in) {
+            PublishDrawingInfo(MakeDrawingInfo(fileName, Enthd));
+            ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
+            if (Enthd.jwVer >= fmt::kVer700) {
+                BindImageInit();
+                if (BindImageExp || BindImageExr) ReadBindImages(in);
+            }
+        });
 }
 
 bool TJwwData::FileOut(const std::string& fileName, int Ver) {

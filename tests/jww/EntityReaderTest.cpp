@@ -9,31 +9,6 @@
 namespace talvine::test {
 namespace {
 
-// The bytes of a valid header of version ver, without the entity section.
-Bytes HeaderOnly(int ver) {
-    TempDir dir;
-    TJwwData d = SampleDrawing(ver);
-    TJwwData e;
-    e.Enthd = d.Enthd;
-    e.Enthd.strMemo = u"A\r\nB";
-    e.Enthd.lnDrawTime = 3900;
-    e.Enthd.dPrtBairitsu = 2.5;
-    e.Enthd.n1 = e.Enthd.n2 = 0;
-    e.EntLgrp = d.EntLgrp;
-    e.EntLay = d.EntLay;
-    e.EntCol = d.EntCol;
-    e.EntLtp1 = d.EntLtp1;
-    e.EntLtp2 = d.EntLtp2;
-    e.EntLtp3 = d.EntLtp3;
-    e.EntColS = d.EntColS;
-    e.EntLtpS = d.EntLtpS;
-    e.EntMoj = d.EntMoj;
-    EXPECT_TRUE(e.FileOut(dir.File("h.jww"), ver));
-    Bytes b = ReadAll(dir.File("h.jww"));
-    b.resize(b.size() - 4 - (ver >= 700 ? 4 : 0));
-    return b;
-}
-
 struct Drawing {
     TempDir dir;
     TJwwData doc;
@@ -44,7 +19,7 @@ struct Drawing {
 std::unique_ptr<Drawing> Read(int ver, const ByteBuilder& section) {
     auto r = std::make_unique<Drawing>();
     ByteBuilder file;
-    file.raw(HeaderOnly(ver)).raw(section.bytes());
+    file.raw(HeaderBytes(ver)).raw(section.bytes());
     WriteAll(r->dir.File("d.jww"), file.bytes());
     r->ok = r->doc.FileIn(r->dir.File("d.jww"));
     return r;
@@ -65,16 +40,20 @@ TEST(EntityReader, EmptySectionsRead) {
 }
 
 TEST(EntityReader, PublishesTheDrawingInformation) {
-    ByteBuilder s;
-    s.u16(0).u16(0);
-    auto r = Read(600, s);
+    TempDir dir;
+    TJwwData d = TablesOnly(600);
+    d.Enthd.strMemo = u"A\r\nB";
+    d.Enthd.lnDrawTime = 3900;
+    d.Enthd.dPrtBairitsu = 2.5;
+    ASSERT_TRUE(d.FileOut(dir.File("info.jww"), 600));
+    ASSERT_TRUE(TJwwData().FileIn(dir.File("info.jww")));
     const TDrawingInfo& info = CurrentDrawingInfo();
     EXPECT_EQ(info.memoLine1, u"A");
     EXPECT_EQ(info.memoLine2, u"B");
     EXPECT_EQ(info.memoOneLine, u"A\u3000B");
     EXPECT_EQ(info.drawTime, u"1 : 05");
     EXPECT_DOUBLE_EQ(info.printScale, 2.5);
-    EXPECT_EQ(info.fileName, r->dir.File("d.jww"));
+    EXPECT_EQ(info.fileName, dir.File("info.jww"));
 }
 
 // The same line in a version-350 file (13-byte attribute) and a version-351

@@ -12,20 +12,8 @@ namespace {
 
 // A drawing with valid tables, no entities and one-character names.
 TJwwData EmptyDrawing(int ver) {
-    TJwwData d = SampleDrawing(ver);
-    TJwwData e;
-    e.Enthd = d.Enthd;
-    e.EntLgrp = d.EntLgrp;
-    e.EntLay = d.EntLay;
-    e.EntCol = d.EntCol;
-    e.EntLtp1 = d.EntLtp1;
-    e.EntLtp2 = d.EntLtp2;
-    e.EntLtp3 = d.EntLtp3;
-    e.EntColS = d.EntColS;
-    e.EntLtpS = d.EntLtpS;
-    e.EntMoj = d.EntMoj;
+    TJwwData e = TablesOnly(ver);
     e.Enthd.strMemo.clear();
-    e.Enthd.n1 = e.Enthd.n2 = 0;
     for (auto& l : e.EntLay) l.aStrLayName.clear();
     for (auto& g : e.EntLgrp) g.aStrGLayName.clear();
     for (auto& c : e.EntColS) c.astrUDColorName = u"c";

@@ -12,21 +12,6 @@ Bytes Written(TJwwData& d, int ver, const TempDir& dir) {
     return ReadAll(dir.File("base.jww"));
 }
 
-// The header of a sample drawing of version ver, without its sections.
-Bytes HeaderOnly(int ver, const TempDir& dir) {
-    TJwwData d = SampleDrawing(ver);
-    d.DataFree();
-    TJwwData s = SampleDrawing(ver);
-    s.EntNo.clear();
-    s.Enthd.n1 = 0;
-    s.EntBlockDef.clear();
-    s.EntBlockDefN = s.Enthd.n2 = 0;
-    s.MakeBlockTree();
-    Bytes b = Written(s, ver, dir);
-    b.resize(b.size() - 4 - (ver >= 700 ? 4 : 0));
-    return b;
-}
-
 struct HostileCase {
     const char* name;
     Bytes section;
@@ -36,7 +21,7 @@ class HostileSection : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileSection, FailsAtOnce) {
     TempDir dir;
-    Bytes b = HeaderOnly(700, dir);
+    Bytes b = HeaderBytes(700);
     b.insert(b.end(), GetParam().section.begin(), GetParam().section.end());
     WriteAll(dir.File("h.jww"), b);
     TJwwData d;

@@ -445,6 +445,32 @@ TJwwData SampleDrawing(int ver) {
     return d;
 }
 
+TJwwData TablesOnly(int ver) {
+    TJwwData d = SampleDrawing(ver);
+    TJwwData e;
+    e.Enthd = d.Enthd;
+    e.Enthd.n1 = e.Enthd.n2 = 0;
+    e.EntLgrp = d.EntLgrp;
+    e.EntLay = d.EntLay;
+    e.EntCol = d.EntCol;
+    e.EntLtp1 = d.EntLtp1;
+    e.EntLtp2 = d.EntLtp2;
+    e.EntLtp3 = d.EntLtp3;
+    e.EntColS = d.EntColS;
+    e.EntLtpS = d.EntLtpS;
+    e.EntMoj = d.EntMoj;
+    return e;
+}
+
+Bytes HeaderBytes(int ver) {
+    TempDir dir;
+    TJwwData d = TablesOnly(ver);
+    EXPECT_TRUE(d.FileOut(dir.File("header.jww"), ver));
+    Bytes b = ReadAll(dir.File("header.jww"));
+    b.resize(b.size() - 4 - (ver >= 700 ? 4 : 0));  // two empty lists, no images
+    return b;
+}
+
 TJwsData SampleFigure(int ver) {
     TJwsData d;
     TEntJwsHeader& h = d.Enthd;

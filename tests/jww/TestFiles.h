@@ -82,6 +82,11 @@ TEntJwwBlock Insert(uint32_t number, double x, double y, double sx = 1, double s
 // can store, so that reading what the writer wrote gives it back unchanged.
 // The header carries a distinct value in every field the version stores.
 TJwwData SampleDrawing(int ver);
+// The sample's header and tables without any entity or definition.
+TJwwData TablesOnly(int ver);
+// The bytes of TablesOnly(ver)'s header, as the writer stores it, without
+// the sections that follow it.
+Bytes HeaderBytes(int ver);
 TJwsData SampleFigure(int ver);
 
 // Field-by-field comparison with a readable report.

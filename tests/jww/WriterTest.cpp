@@ -17,46 +17,14 @@ namespace {
 
 // The bytes of the entity section written for d (after its header).
 Bytes SectionOf(TJwwData& d, int ver, const TempDir& dir) {
-    TJwwData empty = SampleDrawing(ver);
-    empty.DataFree();
-    empty.Enthd = d.Enthd;
-    empty.EntLgrp = d.EntLgrp;
-    empty.EntLay = d.EntLay;
-    empty.EntCol = d.EntCol;
-    empty.EntLtp1 = d.EntLtp1;
-    empty.EntLtp2 = d.EntLtp2;
-    empty.EntLtp3 = d.EntLtp3;
-    empty.EntColS = d.EntColS;
-    empty.EntLtpS = d.EntLtpS;
-    empty.EntMoj = d.EntMoj;
-    empty.Enthd.n1 = empty.Enthd.n2 = 0;
-    EXPECT_TRUE(empty.FileOut(dir.File("empty.jww"), ver));
     EXPECT_TRUE(d.FileOut(dir.File("full.jww"), ver));
-    const Bytes head = ReadAll(dir.File("empty.jww"));
     const Bytes full = ReadAll(dir.File("full.jww"));
-    const size_t headerSize = head.size() - 4 - (ver >= 700 ? 4 : 0);
-    return Bytes(full.begin() + static_cast<long>(headerSize), full.end());
-}
-
-TJwwData Plain(int ver) {
-    TJwwData d = SampleDrawing(ver);
-    TJwwData e;
-    e.Enthd = d.Enthd;
-    e.EntLgrp = d.EntLgrp;
-    e.EntLay = d.EntLay;
-    e.EntCol = d.EntCol;
-    e.EntLtp1 = d.EntLtp1;
-    e.EntLtp2 = d.EntLtp2;
-    e.EntLtp3 = d.EntLtp3;
-    e.EntColS = d.EntColS;
-    e.EntLtpS = d.EntLtpS;
-    e.EntMoj = d.EntMoj;
-    return e;
+    return Bytes(full.begin() + static_cast<long>(HeaderBytes(ver).size()), full.end());
 }
 
 TEST(Writer, ClassTagsAndObjectIndices) {
     TempDir dir;
-    TJwwData d = Plain(600);
+    TJwwData d = TablesOnly(600);
     Add(d.TopLists(), TEntJwwLine{Attr(), 1, 2, 3, 4});
     TEntJwwTen p;
     p.att = Attr();
@@ -95,7 +63,7 @@ TEST(Writer, EmptyAndDanglingEntriesAreLeftOut) {
 
 TEST(Writer, OnlyPlacedDefinitionsAreWrittenAndRenumbered) {
     TempDir dir;
-    TJwwData d = Plain(600);
+    TJwwData d = TablesOnly(600);
     const int a = AddBlockDef(d, u"A");
     const int b = AddBlockDef(d, u"B");
     d.EntBlockDef[static_cast<size_t>(a)].nNumber = 5;
@@ -117,7 +85,7 @@ TEST(Writer, OnlyPlacedDefinitionsAreWrittenAndRenumbered) {
 
 TEST(Writer, NestedInsertsAreRenumberedToo) {
     TempDir dir;
-    TJwwData d = Plain(700);
+    TJwwData d = TablesOnly(700);
     for (const char16_t* name : {u"unused", u"outer", u"inner"}) AddBlockDef(d, name);
     for (int i = 0; i < 3; ++i) d.EntBlockDef[static_cast<size_t>(i)].nNumber = static_cast<uint32_t>(40 + i);
     Add(ListsOf(d.EntBlockDef[1]), Insert(42, 1, 1));
@@ -136,7 +104,7 @@ TEST(Writer, NestedInsertsAreRenumberedToo) {
 
 TEST(Writer, SxfDimensionsSplitForOldVersions) {
     TempDir dir;
-    TJwwData d = Plain(700);
+    TJwwData d = TablesOnly(700);
     Add(d.TopLists(), Dimension(0, 0, 100, 0, u"100", true));
     Add(d.TopLists(), Dimension(0, 10, 50, 10, u"50", false));  // not SXF: no parts
     SyncCounts(d);
@@ -172,7 +140,7 @@ class TextOutput : public ::testing::TestWithParam<TextCase> {};
 TEST_P(TextOutput, CleansAndAppliesOptions) {
     const TextCase& c = GetParam();
     TempDir dir;
-    TJwwData d = Plain(600);
+    TJwwData d = TablesOnly(600);
     Add(d.TopLists(), Text(0, 0, c.text));
     TEntJwwSunpo dim = Dimension(0, 0, 1, 0, c.text, false);
     Add(d.TopLists(), dim);
