@@ -57,6 +57,10 @@ public:
     // as 351; the adjusted version decides every layout rule.
     bool FileOut(const std::string& fileName, int Ver);
 
+    // ---- Defaults (Defaults.cpp) ----
+
+    // ---- Preview reader (Preview.cpp) ----
+
     // Extents of the figure, always starting at its base point.
     void GetMinMaxZahyo();
     // Hands the layer groups' scales to the display's layer-attribute table.

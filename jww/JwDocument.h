@@ -99,6 +99,12 @@ public:
     // FileOutOpt = n for 0 <= n < 64, else 0.
     void SetFileOutOption(int n);
 
+    // ---- Entity builder (EntityBuilder.cpp) ----
+
+    // ---- Block explode and whole-drawing transforms (BlockExplode.cpp) ----
+
+    // ---- Element counts (ElementCounts.cpp) ----
+
     // ---- Font list ----
     // Rebuilds FontNames/FontNameN from the fonts of every text and dimension
     // text, top level first, then each block definition in array order.

@@ -113,6 +113,10 @@ public:
     // was not there before.
     bool FileOut(const std::string& fileName, int Ver);
 
+    // ---- Defaults and display tables (Defaults.cpp) ----
+
+    // ---- Preview reader (Preview.cpp) ----
+
     // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy.
     void GetMinMaxZahyo();
     // Paper width and height in millimetres for the header's paper code.
