@@ -37,6 +37,23 @@ void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoi
     L.Ten.resize(static_cast<size_t>(L.TenN));
 
     const int32_t dims = std::min<int32_t>(L.SunpoN, static_cast<int32_t>(L.Sunpo.size()));
+    // Room for exactly what the dimensions give, so that the lists grow once
+    // (a drawing with many dimensions would otherwise hold old and new
+    // copies of each list while it doubles).
+    size_t lines = 0, texts = 0, points = 0;
+    for (int32_t i = 0; i < dims; ++i) {
+        const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
+        ++lines;
+        texts += RemoveBlanks(d.Moji.str).empty() ? 0 : 1;
+        if (d.bSxfMode == 0) continue;
+        lines += (Length(d.Ho1) > 1e-8 ? 1 : 0) + (Length(d.Ho2) > 1e-8 ? 1 : 0);
+        points += referencePoints ? 4 : 2;
+    }
+    L.Line.reserve(L.Line.size() + lines);
+    L.Moji.reserve(L.Moji.size() + texts);
+    L.Ten.reserve(L.Ten.size() + points);
+    L.No.reserve(L.No.size() + lines + texts + points);
+
     for (int32_t i = 0; i < dims; ++i) {
         const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
         TEntJwwLine sen = d.Sen;

@@ -7,17 +7,29 @@
 // --read-once FILE) that does nothing but read the file once, so that the
 // generated drawing held by this process does not count.
 //
+// Then the file is converted end to end by the real talvine-cli, several
+// times, each into a fresh folder, next to as many copies of it with cp; the
+// median times give the throughput and the ratio to cp. Both programs are
+// started by a small child (this program again, with --measure), whose wait4
+// gives their peak memory unmixed with this process's.
+//
 // Throughput is in MB/s with MB = 10^6 bytes, of the size of the file. The
-// output ends with three lines for scripts:
+// output ends with six lines for scripts:
 //   read_MBps=<number>
 //   write_MBps=<number>
 //   read_peak_rss_over_file=<number>
+//   convert_MBps=<number>
+//   convert_over_cp=<number>
+//   convert_peak_rss_over_file=<number>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +45,10 @@
 #include "jww/JwwUnit.h"
 #include "util/Platform.h"
 
+#ifndef TALVINE_CLI_PATH
+#error "TALVINE_CLI_PATH must name the talvine-cli executable"
+#endif
+
 extern char** environ;
 
 namespace talvine::bench {
@@ -42,9 +58,11 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kReadOnceFlag = "--read-once";
+constexpr const char* kMeasureFlag = "--measure";
 constexpr int kVersion = 700;
 constexpr int kIterations = 4;
 constexpr int kRepetitions = 3;
+constexpr int kConvertRuns = 5;
 constexpr double kMB = 1e6;  // MB here are 10^6 bytes
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -89,35 +107,43 @@ std::string SelfPath() {
     return ec ? std::string() : p.string();
 }
 
-// Runs this program with --read-once file and collects what it reports.
-ChildResult ReadInChild(const std::string& file) {
-    ChildResult res;
+// Runs this program again with args and collects its standard output; false
+// when it cannot be started or waited for.
+bool RunSelf(const std::vector<std::string>& args, std::string& out, int& status) {
     const std::string self = SelfPath();
-    if (self.empty()) return res;
+    if (self.empty()) return false;
+    std::vector<std::string> all{self};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int fds[2];
-    if (pipe(fds) != 0) return res;
+    if (pipe(fds) != 0) return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
-    std::string a0 = self, a1 = kReadOnceFlag, a2 = file;
-    char* argv[] = {a0.data(), a1.data(), a2.data(), nullptr};
     pid_t pid = -1;
-    const auto t0 = Clock::now();
-    const int rc = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv, environ);
+    const int rc = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
-    std::string out;
     if (rc == 0) {
         char buf[256];
         ssize_t n;
         while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
     }
     close(fds[0]);
-    if (rc != 0) return res;
+    return rc == 0 && waitpid(pid, &status, 0) == pid;
+}
+
+// Runs this program with --read-once file and collects what it reports.
+ChildResult ReadInChild(const std::string& file) {
+    ChildResult res;
+    std::string out;
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return res;
+    const auto t0 = Clock::now();
+    if (!RunSelf({kReadOnceFlag, file}, out, status)) return res;
     res.seconds = Seconds(Clock::now() - t0);
     int okFlag = 0;
     if (std::sscanf(out.c_str(), "base_kb=%lld peak_kb=%lld ok=%d", &res.baseKb, &res.peakKb, &okFlag) == 3)
@@ -141,10 +167,147 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
     bool ok() const { return !path_.empty(); }
     std::string File(const std::string& name) const { return path_ + name; }
+    // A new, empty folder inside; "" when it cannot be created.
+    std::string NewFolder(const std::string& name) const {
+        std::error_code ec;
+        const std::string p = File(name);
+        fs::remove_all(p, ec);
+        return fs::create_directory(p, ec) ? p + "/" : std::string();
+    }
 
 private:
     std::string path_;
 };
+
+// One run of another program.
+struct SpawnResult {
+    bool waited = false;
+    int status = 0;  // as wait4 gives it
+    double seconds = 0;
+    double cpuSeconds = 0;    // the child's user + system time
+    long long maxRssKb = -1;  // the child's ru_maxrss
+
+    bool Succeeded() const { return waited && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+};
+
+// Runs args[0] (a path) with stdout and stderr appended to logPath, and waits
+// for it with wait4. The time runs from the spawn to the end of the wait.
+// The child's ru_maxrss also counts the high-water mark of the address space
+// its exec replaced, which for posix_spawn is the caller's: call this only
+// from a small process (see RunMeasured).
+SpawnResult SpawnAndWait(std::vector<std::string> args, const std::string& logPath) {
+    SpawnResult res;
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    const auto t0 = Clock::now();
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return res;
+    struct rusage ru {};
+    pid_t w;
+    do {
+        w = wait4(pid, &res.status, 0, &ru);
+    } while (w < 0 && errno == EINTR);
+    res.seconds = Seconds(Clock::now() - t0);
+    res.waited = w == pid;
+    if (res.waited) {
+        res.maxRssKb = ru.ru_maxrss;
+        auto tv = [](const timeval& v) { return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) * 1e-6; };
+        res.cpuSeconds = tv(ru.ru_utime) + tv(ru.ru_stime);
+    }
+    return res;
+}
+
+// The small process of RunMeasured: this program started with
+//   --measure LOG PROGRAM ARGS...
+// runs PROGRAM once and prints what SpawnAndWait found.
+int Measure(int argc, char** argv) {
+    const SpawnResult r = SpawnAndWait(std::vector<std::string>(argv + 3, argv + argc), argv[2]);
+    std::printf("waited=%d status=%d seconds=%.9f cpu=%.6f maxrss_kb=%lld\n", r.waited ? 1 : 0, r.status, r.seconds,
+                r.cpuSeconds, r.maxRssKb);
+    return r.waited ? 0 : 1;
+}
+
+// SpawnAndWait(args, logPath) by way of a small child of this program, so
+// that the peak RSS is the program's own and not this large process's.
+SpawnResult RunMeasured(const std::vector<std::string>& args, const std::string& logPath) {
+    std::vector<std::string> all{kMeasureFlag, logPath};
+    all.insert(all.end(), args.begin(), args.end());
+    std::string out;
+    int status = 0, waited = 0;
+    SpawnResult res;
+    if (!RunSelf(all, out, status) || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        std::sscanf(out.c_str(), "waited=%d status=%d seconds=%lf cpu=%lf maxrss_kb=%lld", &waited, &res.status,
+                    &res.seconds, &res.cpuSeconds, &res.maxRssKb) != 5)
+        return SpawnResult{};
+    res.waited = waited == 1;
+    return res;
+}
+
+// The end-to-end conversion against cp of the same file.
+struct ConvertTimings {
+    std::vector<double> cli, cp;
+    std::vector<double> cliCpu, cpCpu;  // user + system seconds
+    long long cliPeakKb = 0, cpPeakKb = 0;  // highest of all runs
+};
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Converts input with talvine-cli kConvertRuns times, each into a fresh
+// folder, and copies it with cp as often, alternating. The first output is
+// read back once, outside the timing, to see that the dimensions of the top
+// level became lines. Returns false (with why) on any failure.
+bool ConvertBench(const ScratchDir& dir, const std::string& input, const TJwwData& source, ConvertTimings& t,
+                  std::string& why) {
+    const std::string log = dir.File("children.log");
+    const std::string name = fs::path(input).filename().string();
+    const std::string copy = dir.File("copy.jww");
+    const long long inSize = platform::FileSize(input);
+    auto failed = [&](const std::string& what) {
+        why = what + "\n--- output of the programs run:\n" + FileText(log);
+        return false;
+    };
+    for (int i = 0; i < kConvertRuns; ++i) {
+        const std::string out = dir.NewFolder("converted-" + std::to_string(i));
+        if (out.empty()) return failed("cannot create an output folder");
+        const SpawnResult cli = RunMeasured({TALVINE_CLI_PATH, "-o", out, input}, log);
+        if (!cli.Succeeded())
+            return failed("talvine-cli failed (wait status " + std::to_string(cli.status) + ")");
+        const std::string result = out + name;
+        if (platform::FileSize(result) <= 0) return failed("talvine-cli wrote no " + result);
+        if (i == 0) {
+            TJwwData back;
+            if (!back.FileIn(result)) return failed("the converted file cannot be read: " + back.LastError);
+            if (back.EntSunpoN != 0 || back.EntLineN < source.EntLineN + source.EntSunpoN)
+                return failed("the converted file still holds " + std::to_string(back.EntSunpoN) +
+                              " dimensions and " + std::to_string(back.EntLineN) + " lines");
+        }
+        std::error_code ec;
+        fs::remove_all(out, ec);
+        t.cli.push_back(cli.seconds);
+        t.cliCpu.push_back(cli.cpuSeconds);
+        t.cliPeakKb = std::max(t.cliPeakKb, cli.maxRssKb);
+
+        const SpawnResult cp = RunMeasured({"/bin/cp", input, copy}, log);
+        if (!cp.Succeeded() || platform::FileSize(copy) != inSize) return failed("cp failed");
+        fs::remove(copy, ec);
+        t.cp.push_back(cp.seconds);
+        t.cpCpu.push_back(cp.cpuSeconds);
+        t.cpPeakKb = std::max(t.cpPeakKb, cp.maxRssKb);
+    }
+    return true;
+}
 
 // Seconds of every timed write or read, across repetitions.
 struct Timings {
@@ -296,6 +459,13 @@ int Run(int argc, char** argv) {
         return 1;
     }
 
+    ConvertTimings conv;
+    std::string why;
+    if (!ConvertBench(dir, c.readPath, doc, conv, why)) {
+        std::fprintf(stderr, "end-to-end conversion: %s\n", why.c_str());
+        return 1;
+    }
+
     const double mb = static_cast<double>(c.fileSize) / kMB;
     const double writeMBps = mb / Median(c.times.write);
     const double readMBps = mb / Median(c.times.read);
@@ -313,8 +483,25 @@ int Run(int argc, char** argv) {
     std::printf("  peak RSS of one read      %9.2f MB     (process before reading %.2f MB; child ran %.2f s)\n",
                 peakBytes / kMB, static_cast<double>(mem.baseKb) * 1024 / kMB, mem.seconds);
     std::printf("  peak RSS / file size      %9.2f        target <= 3\n", ratio);
+    const double cliSeconds = Median(conv.cli), cpSeconds = Median(conv.cp);
+    const double convertMBps = mb / cliSeconds;
+    const double overCp = cliSeconds / cpSeconds;
+    const double cliPeakBytes = static_cast<double>(conv.cliPeakKb) * 1024;
+    const double convertRatio = cliPeakBytes / static_cast<double>(c.fileSize);
+    std::printf("  talvine-cli end to end    %9.2f MB/s   (%.1f ms, best %.1f ms; median of %zu)   target >= 150\n",
+                convertMBps, cliSeconds * 1e3, *std::min_element(conv.cli.begin(), conv.cli.end()) * 1e3,
+                conv.cli.size());
+    std::printf("  cp of the same file       %9.2f MB/s   (%.1f ms)\n", mb / cpSeconds, cpSeconds * 1e3);
+    std::printf("  CPU time, user + system   talvine-cli %.1f ms, cp %.1f ms (medians; less moved by other load)\n",
+                Median(conv.cliCpu) * 1e3, Median(conv.cpCpu) * 1e3);
+    std::printf("  talvine-cli / cp time     %9.2f\n", overCp);
+    std::printf("  peak RSS of talvine-cli   %9.2f MB     (of cp %.2f MB)\n", cliPeakBytes / kMB,
+                static_cast<double>(conv.cpPeakKb) * 1024 / kMB);
+    std::printf("  its peak RSS / file size  %9.2f        target <= 3\n", convertRatio);
     std::printf("  total run time            %9.2f s\n\n", Seconds(Clock::now() - start));
     std::printf("read_MBps=%.2f\nwrite_MBps=%.2f\nread_peak_rss_over_file=%.2f\n", readMBps, writeMBps, ratio);
+    std::printf("convert_MBps=%.2f\nconvert_over_cp=%.2f\nconvert_peak_rss_over_file=%.2f\n", convertMBps, overCp,
+                convertRatio);
     return 0;
 }
 
@@ -324,5 +511,7 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], talvine::bench::kReadOnceFlag) == 0)
         return talvine::bench::ReadOnce(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], talvine::bench::kMeasureFlag) == 0)
+        return talvine::bench::Measure(argc, argv);
     return talvine::bench::Run(argc, argv);
 }
