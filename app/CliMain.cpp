@@ -1,9 +1,12 @@
 // talvine-cli: converts drawings and figures from the command line.
 //
 //   talvine-cli [options] FILE...
+//   talvine-cli --info [--json] FILE...
 //
 // Prints the log of the run (UTF-8) as each file finishes. Exit status: 0
 // when every file was converted, 1 when any was not, 2 on a usage error.
+// With --info nothing is converted: each file is described instead (exit
+// status 1 when any file could not be read).
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "app/BatchRun.h"
+#include "app/FileInfo.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
 
@@ -27,6 +31,7 @@ extern "C" void OnInterrupt(int) { g_interrupted = true; }
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "Usage: talvine-cli [options] FILE...\n"
+                 "       talvine-cli --info [--json] FILE...\n"
                  "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
                  "lines, texts and points, and writes each result as a new file of the same\n"
                  "format and version. Existing files are never overwritten: a taken name gets\n"
@@ -37,6 +42,11 @@ void PrintUsage(std::FILE* out) {
                  "      --reference-points   turn SXF reference points into temporary points (default)\n"
                  "      --no-reference-points\n"
                  "                           leave SXF reference points out\n"
+                 "      --info               convert nothing; describe each file instead: format and\n"
+                 "                           version, entities of the drawing and of placed blocks,\n"
+                 "                           dimension parts, extents, paper size, block definitions,\n"
+                 "                           fonts and bound images\n"
+                 "      --json               with --info: one JSON object per line and file\n"
                  "  -h, --help               show this help and exit\n"
                  "      --version            show the version and exit\n"
                  "\n"
@@ -53,6 +63,25 @@ void PrintLine(const std::u16string& line) {
     std::fflush(stdout);
 }
 
+// --info: describes each file; 1 when any could not be read.
+int RunInfo(const std::vector<std::string>& files, bool json) {
+    int status = 0;
+    for (const std::string& path : files) {
+        TFileInfo info;
+        std::string error;
+        if (!CollectFileInfo(path, info, error)) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "talvine-cli: cannot read %s: %s\n", path.c_str(), error.c_str());
+            status = 1;
+            continue;
+        }
+        const std::string report = json ? FileInfoJson(info) : FileInfoText(info);
+        std::fwrite(report.data(), 1, report.size(), stdout);
+        std::fflush(stdout);
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +89,7 @@ int main(int argc, char** argv) {
     settings.folderMode = TOutputFolder::kSource;
     std::vector<std::string> named;
     bool optionsEnded = false;
+    bool info = false, json = false, conversionOption = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
@@ -76,18 +106,29 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc) return UsageError("option " + a + " needs a folder");
             settings.folderMode = TOutputFolder::kSpecified;
             settings.specifiedDir = argv[++i];
+            conversionOption = true;
         } else if (a.rfind("--output-dir=", 0) == 0) {
             settings.folderMode = TOutputFolder::kSpecified;
             settings.specifiedDir = a.substr(13);
+            conversionOption = true;
         } else if (a == "--reference-points") {
             settings.referencePoints = true;
+            conversionOption = true;
         } else if (a == "--no-reference-points") {
             settings.referencePoints = false;
+            conversionOption = true;
+        } else if (a == "--info") {
+            info = true;
+        } else if (a == "--json") {
+            json = true;
         } else {
             return UsageError("unknown option " + a);
         }
     }
+    if (json && !info) return UsageError("--json needs --info");
+    if (info && conversionOption) return UsageError("--info converts nothing; it takes no conversion options");
     if (named.empty()) return UsageError("no file named");
+    if (info) return RunInfo(named, json);
 
     // The same filter as files dropped on the window: existing .jww and .jws files.
     std::vector<std::string> files;

@@ -1,10 +1,10 @@
 // Makes the example drawing and figure of examples/: a small floor plan
 // with plain and SXF dimensions, dimensions inside block definitions,
-// Japanese texts and a dimension without text.
+// Japanese texts and a dimension without text. Both are built with the
+// documents' entity builder on the settings of a new drawing or figure.
 //
 //   talvine-examples DIR          write plan.jww and door.jws into DIR
 //   talvine-examples --show FILE  read a drawing or figure and list its content
-#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -16,167 +16,117 @@ using namespace talvine;
 
 namespace {
 
-TEntJwwAttr Attr(uint8_t style, uint16_t color, uint16_t layer = 0) {
-    TEntJwwAttr a;
-    a.nPenStyle = style;
-    a.nPenColor = color;
-    a.nLayer = layer;
-    return a;
-}
+const std::u16string kFont = u"ＭＳ ゴシック";
 
-template <class T>
-void Push(std::vector<T>& arr, int32_t& n, std::vector<TEntJwwNo>& no, int kind, const T& e) {
-    arr.push_back(e);
-    no.push_back(TEntJwwNo{kind, n++});
-}
+// Layers of the examples (group 0).
+constexpr int kWallLayer = 0;
+constexpr int kTextLayer = 1;
+constexpr int kDimensionLayer = 2;
 
-void AddLine(TEntityLists L, double x1, double y1, double x2, double y2, uint16_t color = 2) {
-    Push(L.Line, L.LineN, L.No, kEntLine, TEntJwwLine{Attr(1, color), x1, y1, x2, y2});
-}
+// Adds to the top level of a document (bdn -1) or to its definition bdn.
+class Builder {
+public:
+    Builder(TJwDocument& d, int bdn) : d_(d), bdn_(bdn) {}
 
-void AddText(TEntityLists L, double x, double y, const std::u16string& s, double size = 3.0) {
-    TEntJwwMoji t;
-    t.att = Attr(1, 1, 1);
-    t.start_x = x;
-    t.start_y = y;
-    t.dSizeX = t.dSizeY = size;
-    t.dKankaku = 0.5;
-    t.end_x = x + TextWidth(s, size, 0.5);
-    t.end_y = y;
-    t.nMojiShu = 3;
-    t.strFontName = u"ＭＳ ゴシック";
-    t.str = s;
-    Push(L.Moji, L.MojiN, L.No, kEntMoji, t);
-}
-
-// A horizontal dimension from x1 to x2 at height y, measured from points at
-// height y0; SXF dimensions carry their extension lines and points.
-void AddDimension(TEntityLists L, double x1, double x2, double y, double y0, const std::u16string& text, bool sxf) {
-    TEntJwwSunpo d;
-    d.att = Attr(1, 3, 2);
-    d.Sen = TEntJwwLine{d.att, x1, y, x2, y};
-    d.Moji.att = d.att;
-    d.Moji.start_x = (x1 + x2) / 2 - 3;
-    d.Moji.start_y = y + 1;
-    d.Moji.end_x = d.Moji.start_x + 6;
-    d.Moji.end_y = y + 1;
-    d.Moji.dSizeX = d.Moji.dSizeY = 2.5;
-    d.Moji.nMojiShu = 2;
-    d.Moji.strFontName = u"ＭＳ ゴシック";
-    d.Moji.str = text;
-    d.Ho1 = TEntJwwLine{d.att};
-    d.Ho2 = TEntJwwLine{d.att};
-    TEntJwwTen p;
-    p.att = d.att;
-    p.att.nPenStyle = 0;
-    d.Te1 = d.Te2 = d.Kt1 = d.Kt2 = p;
-    if (sxf) {
-        d.bSxfMode = 1;
-        d.Ho1 = TEntJwwLine{d.att, x1, y0, x1, y};
-        d.Ho2 = TEntJwwLine{d.att, x2, y0, x2, y};
-        p.att.nPenStyle = 1;
-        d.Te1 = d.Te2 = d.Kt1 = d.Kt2 = p;
-        d.Te1.start_x = x1;
-        d.Te1.start_y = y;
-        d.Te2.start_x = x2;
-        d.Te2.start_y = y;
-        d.Kt1.start_x = x1;
-        d.Kt1.start_y = y0;
-        d.Kt2.start_x = x2;
-        d.Kt2.start_y = y0;
+    bool Line(double x1, double y1, double x2, double y2) {
+        return bdn_ < 0 ? d_.AddEntLine(0, 0, kWallLayer, 2, 1, 0, 0, x1, y1, x2, y2)
+                        : d_.AddBlkLine(bdn_, 0, 0, kWallLayer, 2, 1, 0, 0, x1, y1, x2, y2);
     }
-    Push(L.Sunpo, L.SunpoN, L.No, kEntSunpo, d);
+
+    // A quarter circle of radius r about (x, y), dashed.
+    bool Swing(double x, double y, double r) {
+        return bdn_ < 0 ? d_.AddEntArc(0, 0, kWallLayer, 2, 2, 0, 0, x, y, r, 1, 0, 90, 0)
+                        : d_.AddBlkArc(bdn_, 0, 0, kWallLayer, 2, 2, 0, 0, x, y, r, 1, 0, 90, 0);
+    }
+
+    // A text of the given size with its lower left corner at (x, y).
+    bool Text(double x, double y, const std::u16string& s, double size) {
+        return bdn_ < 0 ? d_.AddEntMoji(0, 0, kTextLayer, 1, 1, 0, 0, 0, x, y, size, size, 0.5, 0, kFont, s)
+                        : d_.AddBlkMoji(bdn_, 0, 0, kTextLayer, 1, 1, 0, 0, 0, x, y, size, size, 0.5, 0, kFont, s);
+    }
+
+    // A horizontal dimension from x1 to x2 at height y, its text (text type
+    // 2) centred above the line.
+    bool Dimension(double x1, double x2, double y, const std::u16string& s) {
+        const double tx = (x1 + x2) / 2, ty = y + 1;
+        return bdn_ < 0 ? d_.AddEntSunpo(0, 0, kDimensionLayer, 3, 1, 0, 0, x1, y, x2, y, 3, 2, 0, 0, 2, tx, ty, 0,
+                                         0, 0, 0, kFont, s)
+                        : d_.AddBlkSunpo(bdn_, 0, 0, kDimensionLayer, 3, 1, 0, 0, x1, y, x2, y, 3, 2, 0, 0, 2, tx, ty,
+                                         0, 0, 0, 0, kFont, s);
+    }
+
+    // The same as an SXF dimension of points measured at height y0: the
+    // extension lines start 50 from those points and end 50 beyond the
+    // dimension line; end points and reference points plain.
+    bool SxfDimension(double x1, double x2, double y, double y0, const std::u16string& s) {
+        const double tx = (x1 + x2) / 2, ty = y + 1;
+        return bdn_ < 0 ? d_.AddEntSunpo(0, 0, kDimensionLayer, 3, 1, 0, 0, x1, y, x2, y, 3, 2, 0, 0, 2, tx, ty, 0,
+                                         0, 0, 0, kFont, s, 50, 50,
+                                         1, 3, 1, 0, 0, 1, 3, 1, 0, 0,
+                                         1, 3, 0, 0, 0, 1, 1, 3, 0, 0, 0, 1,
+                                         1, 3, 0, 0, 0, x1, y0, 1, 1, 3, 0, 0, 0, x2, y0, 1)
+                        : d_.AddBlkSunpo(bdn_, 0, 0, kDimensionLayer, 3, 1, 0, 0, x1, y, x2, y, 3, 2, 0, 0, 2, tx, ty,
+                                         0, 0, 0, 0, kFont, s, 50, 50,
+                                         1, 3, 1, 0, 0, 1, 3, 1, 0, 0,
+                                         1, 3, 0, 0, 0, 1, 1, 3, 0, 0, 0, 1,
+                                         1, 3, 0, 0, 0, x1, y0, 1, 1, 3, 0, 0, 0, x2, y0, 1);
+    }
+
+private:
+    TJwDocument& d_;
+    int bdn_;
+};
+
+// The door: leaf, swing, name and its width.
+bool FillDoor(Builder b, bool sxf) {
+    return b.Line(0, 0, 800, 0) && b.Swing(0, 0, 800) && b.Text(100, 100, u"片開き戸", 3) &&
+           (sxf ? b.SxfDimension(0, 800, -150, 0, u"800") : b.Dimension(0, 800, -150, u"800"));
 }
 
-// The door definition shared by the drawing and the figure.
-void FillDoor(TEntityLists L, bool sxf) {
-    AddLine(L, 0, 0, 800, 0);
-    TEntJwwEnko swing;
-    swing.att = Attr(2, 2);
-    swing.dHankei = 800;
-    swing.radEnkoKaku = M_PI / 2;
-    swing.dHenpeiRitsu = 1;
-    Push(L.Enko, L.EnkoN, L.No, kEntEnko, swing);
-    AddText(L, 100, 100, u"片開き戸");
-    AddDimension(L, 0, 800, -150, 0, u"800", sxf);
-}
-
-template <class Doc>
-void AddDoorDefinition(Doc& d, bool sxf) {
-    TEntJwwBlockDef def;
-    def.att = Attr(1, 1);
-    def.nNumber = 0;
-    def.strName = u"扉";
-    d.EntBlockDef.push_back(def);
-    d.EntBlockDefN = 1;
-    FillDoor(ListsOf(d.EntBlockDef[0]), sxf);
-    d.EntBlockDef[0].N = static_cast<int32_t>(d.EntBlockDef[0].mNo.size());
-}
-
-template <class Doc>
-void Finish(Doc& d) {
-    d.Enthd.n1 = static_cast<int32_t>(d.EntNo.size());
-    d.Enthd.n2 = d.EntBlockDefN;
-    d.MakeBlockTree();
+// The door definition, shared by the drawing and the figure; its index.
+int AddDoorDefinition(TJwDocument& d, bool sxf) {
+    if (!d.AddBlkDef(0, 0, 0, 1, 1, 0, 0, 1, u"扉")) return -1;
+    const int bdn = d.EntBlockDefN - 1;
+    if (!FillDoor(Builder(d, bdn), sxf)) return -1;
+    d.AddBlkDefPost(bdn);
+    return bdn;
 }
 
 bool WriteDrawing(const std::string& path) {
     TJwwData d;
+    d.DataDefaultSet();
     d.Enthd.jwVer = 700;
     d.Enthd.strMemo = u"Talvine の見本図面";
-    d.EntLgrp.resize(16);
-    for (auto& g : d.EntLgrp) g = TEntJwwLayerGroup{2, 0, 50, 0, u""};
+    d.EntLgrp[0].adScale = 50;
     d.EntLgrp[0].aStrGLayName = u"平面図";
-    d.EntLay.resize(256);
-    for (auto& l : d.EntLay) l.aanLay = 2;
-    d.EntLay[0].aStrLayName = u"壁";
-    d.EntLay[1].aStrLayName = u"文字";
-    d.EntLay[2].aStrLayName = u"寸法";
-    d.EntCol.resize(10);
-    for (int k = 0; k < 10; ++k) d.EntCol[static_cast<size_t>(k)] = {0, 1, k == 0 ? 0xFFFFFF : 0, 30, 0.5};
-    d.EntMoj.resize(10);
-    for (int k = 0; k < 10; ++k) d.EntMoj[static_cast<size_t>(k)] = {2.0 + k, 2.0 + k, 0.5, 1};
-    d.Enthd.dMojiSizeX = d.Enthd.dMojiSizeY = 3;
-    d.Enthd.nPrtDpi = 36;
+    d.EntLay[kWallLayer].aStrLayName = u"壁";
+    d.EntLay[kTextLayer].aStrLayName = u"文字";
+    d.EntLay[kDimensionLayer].aStrLayName = u"寸法";
+    if (!d.AddEntPre()) return false;
 
-    TEntityLists top = d.TopLists();
-    // A room of 3 600 x 2 700 with its dimensions.
-    AddLine(top, 0, 0, 3600, 0);
-    AddLine(top, 3600, 0, 3600, 2700);
-    AddLine(top, 3600, 2700, 0, 2700);
-    AddLine(top, 0, 2700, 0, 0);
-    AddText(top, 1500, 1300, u"会議室 ①", 5);
-    AddDimension(top, 0, 3600, -600, 0, u"3600", false);       // plain dimension
-    AddDimension(top, 0, 1800, -300, 0, u"1800", true);        // SXF dimension
-    AddDimension(top, 1800, 3600, -300, 0, u"", true);         // SXF dimension without text
-    AddDoorDefinition(d, true);
-    TEntJwwBlock door;
-    door.att = Attr(1, 1);
-    door.DPKijunTen_x = 600;
-    door.dBairitsuX = door.dBairitsuY = 1;
-    Push(top.Block, top.BlockN, top.No, kEntBlock, door);
-    Finish(d);
-    return d.FileOut(path, 700);
+    // A room of 3 600 x 2 700 with its dimensions and the door.
+    Builder top(d, -1);
+    const int door = AddDoorDefinition(d, true);
+    const bool ok = door >= 0 && top.Line(0, 0, 3600, 0) && top.Line(3600, 0, 3600, 2700) &&
+                    top.Line(3600, 2700, 0, 2700) && top.Line(0, 2700, 0, 0) &&
+                    top.Text(1500, 1300, u"会議室 ①", 5) &&
+                    top.Dimension(0, 3600, -600, u"3600") &&                // plain dimension
+                    top.SxfDimension(0, 1800, -300, 0, u"1800") &&          // SXF dimension
+                    top.SxfDimension(1800, 3600, -300, 0, u"") &&           // SXF dimension without text
+                    d.AddEntBlock(0, 0, kWallLayer, 1, 1, 0, 0, d.GetBlkNumber(door), 600, 0, 1, 1, 0);
+    return d.AddEntPost() && ok && d.FileOut(path, 700);
 }
 
 bool WriteFigure(const std::string& path) {
     TJwsData f;
-    f.Enthd.jwVer = 600;
-    f.EntLgrp.resize(16);
-    for (auto& g : f.EntLgrp) g.adScale = 1;
-    TEntityLists top = f.TopLists();
-    FillDoor(top, true);
-    AddDimension(top, 0, 400, 950, 800, u"４００", false);
-    AddDoorDefinition(f, false);
-    TEntJwwBlock copy;
-    copy.att = Attr(1, 1);
-    copy.DPKijunTen_x = 1000;
-    copy.dBairitsuX = copy.dBairitsuY = 0.5;
-    Push(top.Block, top.BlockN, top.No, kEntBlock, copy);
-    Finish(f);
-    f.Enthd.Mx2 = 1400;
-    f.Enthd.My2 = 1000;
-    return f.FileOut(path, 600);
+    f.DataDefaultSet();
+    if (!f.AddEntPre()) return false;
+    Builder top(f, -1);
+    const int door = AddDoorDefinition(f, false);
+    const bool ok = door >= 0 && FillDoor(top, true) && top.Dimension(0, 400, 950, u"４００") &&
+                    f.AddEntBlock(0, 0, kWallLayer, 1, 1, 0, 0, f.GetBlkNumber(door), 1000, 0, 0.5, 0.5, 0);
+    // The figure's extents are stored by AddEntPost.
+    return f.AddEntPost() && ok && f.FileOut(path, 600);
 }
 
 void Show(const TJwDocument& d, const char* format, int version) {

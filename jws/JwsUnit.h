@@ -42,7 +42,7 @@ public:
 
     TEntJwsHeader Enthd;
     std::vector<TEntJwwLayerGroup> EntLgrp;  // 16 groups; only adScale is stored
-    std::vector<TEntJwwMojiType> EntMoj;     // text types; empty after a read
+    // The text types are EntMoj of TJwDocument; a figure does not store them.
 
     void DataInit();
     void DataFree();
@@ -59,8 +59,32 @@ public:
 
     // ---- Defaults (Defaults.cpp) ----
 
+    // Header, layer groups and text types as in a new figure of version 600;
+    // entities, n1, n2 and Mx1 .. My2 stay.
+    void DataDefaultSet();
+
+    int32_t& HeaderN1() override { return Enthd.n1; }
+    int32_t& HeaderN2() override { return Enthd.n2; }
+    // As TJwDocument::AddEntPost; a figure with entities or definitions then
+    // stores its extents in Mx1 .. My2 (EntityBuilder.cpp).
+    bool AddEntPost() override;
+
     // ---- Preview reader (Preview.cpp) ----
 
+    // Reads like FileIn, but only the first ZMaxN class tags of the entity
+    // list and the definitions' member lists (a negative ZMaxN counts as 0),
+    // for a quick preview. n1 keeps the file's count and EntNo empty entries
+    // for what was not read; a definition cut short keeps its N and empty
+    // mNo entries, later ones stay empty. When the budget ends inside the
+    // entity list the definitions are not reached: none, n2 0. Publishes no
+    // drawing information and reads no bound images.
+    bool FilePrevIn(const std::string& fileName, int ZMaxN);
+
+protected:
+    // Scale denominator of a layer group (BlockExplode.cpp).
+    double LayerGroupScale(int group) const override;
+
+public:
     // Extents of the figure, always starting at its base point.
     void GetMinMaxZahyo();
     // Hands the layer groups' scales to the display's layer-attribute table.

@@ -27,4 +27,11 @@ std::vector<TLayerAttr>& LayerAttrTable() {
 
 void ResetLayerAttrTable() { LayerAttrTable() = MakeResetTable(); }
 
+TDisplaySetup& DisplaySetup() {
+    static TDisplaySetup setup;
+    return setup;
+}
+
+void ResetDisplaySetup() { DisplaySetup() = TDisplaySetup{}; }
+
 }  // namespace talvine

@@ -101,9 +101,259 @@ public:
 
     // ---- Entity builder (EntityBuilder.cpp) ----
 
+    // Appends entities with validated attributes to the top level (AddEnt...)
+    // or to block definition bdn (AddBlk...), keeping EntNo or the
+    // definition's mNo in step. Every adding operation starts with the common
+    // parameters cn (group), lg (layer group), ly (layer), co (pen colour),
+    // tp (pen style), wd (pen width) and fl (flag bits), then the kind's own;
+    // angles are passed in degrees. The result is true when the entity was
+    // added; false when it was refused or memory ran out, and then nothing
+    // changed. A series of additions is bracketed by AddEntPre and AddEntPost;
+    // the block tree is stale in between.
+
+    // Text types of texts and dimension texts added by the builder: ten
+    // entries (DataDefaultSet or the header of a drawing read).
+    std::vector<TEntJwwMojiType> EntMoj;
+
+    // The header's counts: entries of EntNo (n1) and block definitions (n2).
+    virtual int32_t& HeaderN1() = 0;
+    virtual int32_t& HeaderN2() = 0;
+
+    TJwDocument() = default;
+    TJwDocument(const TJwDocument&) = default;
+    TJwDocument(TJwDocument&&) = default;
+    TJwDocument& operator=(const TJwDocument&) = default;
+    TJwDocument& operator=(TJwDocument&&) = default;
+    virtual ~TJwDocument() = default;
+
+    // Room for 1000 more entries in EntNo and in every top-level array, 500
+    // more in each definition's lists. Counts stay.
+    bool AddEntPre();
+    // Cuts every array and list to its count, then rebuilds the block tree.
+    // The figure also stores its extents.
+    virtual bool AddEntPost();
+
+    bool AddEntLine(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1, double px2,
+                    double py2);
+    bool AddEntArc(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px, double py, double pr, double ph,
+                   double psa, double pda, double pka);
+    // tp is the point code.
+    bool AddEntTen(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px, double py, double pa, double pb);
+    // Corner form: the text runs from (px1, py1) to (px2, py2); tp is the anchor.
+    bool AddEntMoji(int cn, int lg, int ly, int co, int tp, int wd, int fl, int ms, double px1, double py1, double px2,
+                    double py2, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                    const std::u16string& ps);
+    // Anchor form: the text is placed so that its anchor tp (1..9) lies at (px, py).
+    bool AddEntMoji(int cn, int lg, int ly, int co, int tp, int wd, int fl, int ms, double px, double py, double pw,
+                    double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps);
+    // Dimension, form 1: line P1-P2, text between two corners.
+    bool AddEntSunpo(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1, double px2,
+                     double py2, int co2, int tp2, int wd2, int fl2, int ms, double px3, double py3, double px4,
+                     double py4, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                     const std::u16string& ps);
+    // Form 2: the text at anchor (px, py).
+    bool AddEntSunpo(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1, double px2,
+                     double py2, int co2, int tp2, int wd2, int fl2, int ms, double px, double py, double pw,
+                     double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps);
+    // Form 3: SXF dimension with extension lines, end points and reference points.
+    bool AddEntSunpo(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1, double px2,
+                     double py2, int co2, int tp2, int wd2, int fl2, int ms, double px3, double py3, double px4,
+                     double py4, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                     const std::u16string& ps,
+                     int ex3, int co3, int tp3, int wd3, int fl3, double px5, double py5, double px6, double py6,
+                     int ex4, int co4, int tp4, int wd4, int fl4, double px7, double py7, double px8, double py8,
+                     int ex5, int co5, int tp5, int wd5, int fl5, double pb5,
+                     int ex6, int co6, int tp6, int wd6, int fl6, double pb6,
+                     int ex7, int co7, int tp7, int wd7, int fl7, double px9, double py9, double pb7,
+                     int ex8, int co8, int tp8, int wd8, int fl8, double px10, double py10, double pb8);
+    // Form 4: form 3 with the text at anchor (px, py).
+    bool AddEntSunpo(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1, double px2,
+                     double py2, int co2, int tp2, int wd2, int fl2, int ms, double px, double py, double pw,
+                     double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps,
+                     int ex3, int co3, int tp3, int wd3, int fl3, double px5, double py5, double px6, double py6,
+                     int ex4, int co4, int tp4, int wd4, int fl4, double px7, double py7, double px8, double py8,
+                     int ex5, int co5, int tp5, int wd5, int fl5, double pb5,
+                     int ex6, int co6, int tp6, int wd6, int fl6, double pb6,
+                     int ex7, int co7, int tp7, int wd7, int fl7, double px9, double py9, double pb7,
+                     int ex8, int co8, int tp8, int wd8, int fl8, double px10, double py10, double pb8);
+    // Form 5: form 4 with extension lines computed from the reference points:
+    // each runs from d1 beyond its reference point towards its measured
+    // point to d2 beyond the measured point.
+    bool AddEntSunpo(int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1, double px2,
+                     double py2, int co2, int tp2, int wd2, int fl2, int ms, double px, double py, double pw,
+                     double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps,
+                     double d1, double d2,
+                     int ex3, int co3, int tp3, int wd3, int fl3,
+                     int ex4, int co4, int tp4, int wd4, int fl4,
+                     int ex5, int co5, int tp5, int wd5, int fl5, double pb5,
+                     int ex6, int co6, int tp6, int wd6, int fl6, double pb6,
+                     int ex7, int co7, int tp7, int wd7, int fl7, double px9, double py9, double pb7,
+                     int ex8, int co8, int tp8, int wd8, int fl8, double px10, double py10, double pb8);
+    // Solid with four corners, two (the second stands for corners 3 and 4)
+    // or three (corner 4 repeats corner 1); fc is the RGB colour for co 10.
+    bool AddEntSolid(int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px1, double py1,
+                     double px2, double py2, double px3, double py3, double px4, double py4);
+    bool AddEntSolid(int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px1, double py1,
+                     double px2, double py2);
+    bool AddEntSolid(int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px1, double py1,
+                     double px2, double py2, double px3, double py3);
+    // Filled circle or ellipse; the second form a filled arc segment.
+    bool AddEntSolidA(int cn, int lg, int ly, int co, int wd, int fl, int fc, double px, double py, double pr,
+                      double ph, double pka);
+    bool AddEntSolidA(int cn, int lg, int ly, int co, int wd, int fl, int fc, double px, double py, double pr,
+                      double ph, double pka, double psa, double pda);
+    // Filled arc of shape tp (1, 2, 3; anything else a full circle).
+    bool AddEntSolidC(int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px, double py,
+                      double pr, double ph, double pka, double psa, double pda);
+    // Filled ring segment with inner radius pri, style tp.
+    bool AddEntSolidD(int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px, double py,
+                      double pr, double pri, double ph, double pka, double psa, double pda);
+    // Insert of the definition numbered bn.
+    bool AddEntBlock(int cn, int lg, int ly, int co, int tp, int wd, int fl, int bn, double px, double py,
+                     double pbx, double pby, double pa);
+
+    // A new, empty definition named ps (made unique, with the figure-kind
+    // suffix "@@SfigorgFlag@@" bf unless it has one), at index EntBlockDefN - 1.
+    bool AddBlkDef(int cn, int lg, int ly, int co, int tp, int wd, int fl, int bf, const std::u16string& ps);
+    // Cuts definition bdn's order list and lists to their counts.
+    void AddBlkDefPost(int bdn);
+
+    // The twins of the AddEnt operations for definition bdn.
+    bool AddBlkLine(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1,
+                    double px2, double py2);
+    bool AddBlkArc(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px, double py, double pr,
+                   double ph, double psa, double pda, double pka);
+    bool AddBlkTen(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px, double py, double pa,
+                   double pb);
+    bool AddBlkMoji(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int ms, double px1, double py1,
+                    double px2, double py2, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                    const std::u16string& ps);
+    bool AddBlkMoji(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int ms, double px, double py,
+                    double pw, double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps);
+    bool AddBlkSunpo(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1,
+                     double px2, double py2, int co2, int tp2, int wd2, int fl2, int ms, double px3, double py3,
+                     double px4, double py4, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                     const std::u16string& ps);
+    bool AddBlkSunpo(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1,
+                     double px2, double py2, int co2, int tp2, int wd2, int fl2, int ms, double px, double py,
+                     double pw, double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps);
+    bool AddBlkSunpo(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1,
+                     double px2, double py2, int co2, int tp2, int wd2, int fl2, int ms, double px3, double py3,
+                     double px4, double py4, double pw, double ph, double pd, double pa, const std::u16string& pf,
+                     const std::u16string& ps,
+                     int ex3, int co3, int tp3, int wd3, int fl3, double px5, double py5, double px6, double py6,
+                     int ex4, int co4, int tp4, int wd4, int fl4, double px7, double py7, double px8, double py8,
+                     int ex5, int co5, int tp5, int wd5, int fl5, double pb5,
+                     int ex6, int co6, int tp6, int wd6, int fl6, double pb6,
+                     int ex7, int co7, int tp7, int wd7, int fl7, double px9, double py9, double pb7,
+                     int ex8, int co8, int tp8, int wd8, int fl8, double px10, double py10, double pb8);
+    bool AddBlkSunpo(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1,
+                     double px2, double py2, int co2, int tp2, int wd2, int fl2, int ms, double px, double py,
+                     double pw, double ph, double pd, double pa, const std::u16string& pf,
+                     const std::u16string& ps,
+                     int ex3, int co3, int tp3, int wd3, int fl3, double px5, double py5, double px6, double py6,
+                     int ex4, int co4, int tp4, int wd4, int fl4, double px7, double py7, double px8, double py8,
+                     int ex5, int co5, int tp5, int wd5, int fl5, double pb5,
+                     int ex6, int co6, int tp6, int wd6, int fl6, double pb6,
+                     int ex7, int co7, int tp7, int wd7, int fl7, double px9, double py9, double pb7,
+                     int ex8, int co8, int tp8, int wd8, int fl8, double px10, double py10, double pb8);
+    bool AddBlkSunpo(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, double px1, double py1,
+                     double px2, double py2, int co2, int tp2, int wd2, int fl2, int ms, double px, double py,
+                     double pw, double ph, double pd, double pa, const std::u16string& pf, const std::u16string& ps,
+                     double d1, double d2,
+                     int ex3, int co3, int tp3, int wd3, int fl3,
+                     int ex4, int co4, int tp4, int wd4, int fl4,
+                     int ex5, int co5, int tp5, int wd5, int fl5, double pb5,
+                     int ex6, int co6, int tp6, int wd6, int fl6, double pb6,
+                     int ex7, int co7, int tp7, int wd7, int fl7, double px9, double py9, double pb7,
+                     int ex8, int co8, int tp8, int wd8, int fl8, double px10, double py10, double pb8);
+    bool AddBlkSolid(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px1, double py1,
+                     double px2, double py2, double px3, double py3, double px4, double py4);
+    bool AddBlkSolid(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px1, double py1,
+                     double px2, double py2);
+    bool AddBlkSolid(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px1, double py1,
+                     double px2, double py2, double px3, double py3);
+    bool AddBlkSolidA(int bdn, int cn, int lg, int ly, int co, int wd, int fl, int fc, double px, double py,
+                      double pr, double ph, double pka);
+    bool AddBlkSolidA(int bdn, int cn, int lg, int ly, int co, int wd, int fl, int fc, double px, double py,
+                      double pr, double ph, double pka, double psa, double pda);
+    bool AddBlkSolidC(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px, double py,
+                      double pr, double ph, double pka, double psa, double pda);
+    bool AddBlkSolidD(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int fc, double px, double py,
+                      double pr, double pri, double ph, double pka, double psa, double pda);
+    // Also refused when the insert would make definition bdn contain itself,
+    // directly or through other definitions.
+    bool AddBlkBlock(int bdn, int cn, int lg, int ly, int co, int tp, int wd, int fl, int bn, double px, double py,
+                     double pbx, double pby, double pa);
+
     // ---- Block explode and whole-drawing transforms (BlockExplode.cpp) ----
 
+    // Dissolves every block insert into plain top-level entities, each entity
+    // of each placed definition carried through the placement of its block
+    // tree node (which must be current). Afterwards the document holds no
+    // inserts, no definitions and no tree, and the inserts' order entries are
+    // empty (0, 0). Nothing changes when the tree is empty. False only when
+    // memory runs out; what was appended so far then stays.
+    bool BlockExplode();
+    // One entity of a definition placed at (bx, by) with the linear part
+    // b1 b2 / b3 b4, appended to the top level. lf keeps the entity's own
+    // layers; otherwise it takes layer group l1 and layer l2. False when
+    // memory runs out (nothing is appended then).
+    bool BlockExplodeLine(double bx, double by, double b1, double b2, double b3, double b4, const TEntJwwLine& e,
+                          bool lf, int l1, int l2);
+    bool BlockExplodeEnko(double bx, double by, double b1, double b2, double b3, double b4, const TEntJwwEnko& e,
+                          bool lf, int l1, int l2);
+    bool BlockExplodeTen(double bx, double by, double b1, double b2, double b3, double b4, const TEntJwwTen& e,
+                         bool lf, int l1, int l2);
+    bool BlockExplodeMoji(double bx, double by, double b1, double b2, double b3, double b4, const TEntJwwMoji& e,
+                          bool lf, int l1, int l2);
+    bool BlockExplodeSunpo(double bx, double by, double b1, double b2, double b3, double b4, const TEntJwwSunpo& e,
+                           bool lf, int l1, int l2);
+    bool BlockExplodeSolid(double bx, double by, double b1, double b2, double b3, double b4, const TEntJwwSolid& e,
+                           bool lf, int l1, int l2);
+    // Moves every position of the top level by (dx, dy). Block definitions,
+    // the header and the extents stay as they are.
+    void MoveEntALL(double dx, double dy);
+    // Scales the top level about (cx, cy) by sc: positions, arc radii, point
+    // and insert scales, the radii of arc-shaped solids (both radii of a
+    // ring). Text sizes, flattening and angles stay.
+    void ScaleEntALL(double cx, double cy, double sc);
+
+protected:
+    // Scale denominator (adScale) of a layer group of the document's own
+    // tables; 0 when it has no such group. Dimension values exploded out of
+    // blocks are measured with it.
+    virtual double LayerGroupScale(int group) const = 0;
+
+public:
     // ---- Element counts (ElementCounts.cpp) ----
+
+    // Entity counts of a loaded document. n1 lines, n2 arcs, n3 points that
+    // are not temporary, n4 temporary points, n5 texts, n6 dimensions,
+    // n7 solids, n8 block inserts. The a-counts are the same kinds among the
+    // members of placed definitions, once per block tree node (inserts inside
+    // definitions are nodes themselves and are not counted). ns1 dimension
+    // texts, ns2 dimension lines, and of SXF dimensions ns3/ns4 the extension
+    // lines, ns5/ns6 the end points, ns7/ns8 the reference points; ns*a the
+    // same inside placed definitions.
+    struct TElementCounts {
+        int32_t n1 = 0, n2 = 0, n3 = 0, n4 = 0, n5 = 0, n6 = 0, n7 = 0, n8 = 0;
+        int32_t n1a = 0, n2a = 0, n3a = 0, n4a = 0, n5a = 0, n6a = 0, n7a = 0;
+        int32_t ns1 = 0, ns2 = 0, ns3 = 0, ns4 = 0, ns5 = 0, ns6 = 0, ns7 = 0, ns8 = 0;
+        int32_t ns1a = 0, ns2a = 0, ns3a = 0, ns4a = 0, ns5a = 0, ns6a = 0, ns7a = 0, ns8a = 0;
+        bool operator==(const TElementCounts&) const = default;
+    };
+    // Entities on layer group lay1 and layer lay2 (-1: any). Members of a
+    // definition lie on the node's layers unless the node's pen style has
+    // the bit 0x40, which keeps their own. The dimension parts (ns) are
+    // counted too, by the same rule.
+    TElementCounts GetElementNum(int lay1, int lay2) const;
+    // Entities of pen colour co1 (members by their own colours).
+    TElementCounts GetElementCNum(int co1) const;
+    // Entities of type ty1: the pen style of lines, arcs, solids, inserts,
+    // dimensions and their lines; nCode of points (+20 when negative);
+    // nMojiShu mod 100 of texts.
+    TElementCounts GetElementTNum(int ty1) const;
 
     // ---- Font list ----
     // Rebuilds FontNames/FontNameN from the fonts of every text and dimension
@@ -143,7 +393,10 @@ protected:
     // Reads the entity list and the block definitions of a file of version
     // ver into the document; n1 and n2 receive the counts as read. Throws on
     // a failure that ends the read; the document then holds what was read.
-    void ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int32_t& n2);
+    // With a tag budget the read stops after tagBudget class tags (see
+    // Preview.cpp); by default it is unlimited.
+    static constexpr int64_t kNoTagBudget = INT64_MAX;
+    void ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int32_t& n2, int64_t tagBudget = kNoTagBudget);
     // Writes the entity list and the referenced block definitions for output
     // version ver of a document read as docVer; n1 and n2 bound the order
     // list and the definitions. Throws JwIoError on a write failure.

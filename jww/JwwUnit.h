@@ -89,7 +89,7 @@ public:
     std::vector<TEntJwwLineTypeNo> EntLtp3;   // 4 further line types
     std::vector<TEntJwwColorExNo> EntColS;    // 257 extended colours
     std::vector<TEntJwwLineTypeExNo> EntLtpS; // 33 extended line types
-    std::vector<TEntJwwMojiType> EntMoj;      // 10 text types
+    // The 10 text types are EntMoj of TJwDocument.
 
     // Resets the document to empty; keeps BindImageFolder, BindImageExp,
     // BindImageExr and the extents.
@@ -115,8 +115,33 @@ public:
 
     // ---- Defaults and display tables (Defaults.cpp) ----
 
+    // The header and every table as in a new, empty drawing of version 600;
+    // n1, n2, the entities and the bound images stay.
+    void DataDefaultSet();
+    // Hands the pen colours (nothing when EntCol is empty) and the line types
+    // (nothing when EntLtp1 is empty) to the display tables, in display units.
+    void FileColorSet() const;
+    void FileLtypeSet() const;
+
+    int32_t& HeaderN1() override { return Enthd.n1; }
+    int32_t& HeaderN2() override { return Enthd.n2; }
+
     // ---- Preview reader (Preview.cpp) ----
 
+    // Reads like FileIn, but only the first ZMaxN class tags of the entity
+    // list and the definitions' member lists (a negative ZMaxN counts as 0),
+    // for a quick preview. n1 keeps the file's count and EntNo empty entries
+    // for what was not read; a definition cut short keeps its N and empty
+    // mNo entries, later ones stay empty. When the budget ends inside the
+    // entity list the definitions are not reached: none, n2 0. Publishes no
+    // drawing information and reads no bound images.
+    bool FilePrevIn(const std::string& fileName, int ZMaxN);
+
+protected:
+    // Scale denominator of a layer group (BlockExplode.cpp).
+    double LayerGroupScale(int group) const override;
+
+public:
     // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy.
     void GetMinMaxZahyo();
     // Paper width and height in millimetres for the header's paper code.

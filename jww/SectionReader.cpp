@@ -9,6 +9,11 @@
 // One running index numbers classes and objects through the whole section:
 // a new class takes the current index, every entity object takes one after
 // it is read, and a definition takes one after its head and member count.
+//
+// A preview read passes a tag budget: before each class tag of the entity
+// list or of a member list the tags read so far are compared with it, and
+// the list ends when it is used up; definitions are read only while budget
+// is left (their own heads take none).
 #include <cstring>
 
 #include "jww/Archive.h"
@@ -58,13 +63,19 @@ void TrimLists(TEntityLists& L, bool release) {
 
 class SectionReader {
 public:
-    SectionReader(ArchiveReader& in, int ver) : in_(in), ver_(ver) {}
+    SectionReader(ArchiveReader& in, int ver, int64_t tagBudget)
+        : in_(in), ver_(ver), tagBudget_(tagBudget < 0 ? 0 : tagBudget) {}
 
-    // Reads count objects into lists (whose No is sized to count).
+    // Reads count objects into lists (whose No is sized to count). With a
+    // tag budget the list ends early once the budget is used up.
     void ReadObjects(TEntityLists L, int32_t count, bool member);
     void ReadBlockDef(TEntJwwBlockDef& d, int position);
     // True once an entity was dropped because the data ended inside it.
     bool Truncated() const { return truncated_; }
+    // True when the tag budget is used up.
+    bool BudgetUsedUp() const { return tagsRead_ >= tagBudget_; }
+    // True once the budget ended a list before its last object.
+    bool Cut() const { return cut_; }
 
 private:
     // Reads a class name after a new-class tag; returns its bytes.
@@ -77,6 +88,9 @@ private:
     uint32_t classIndex_[8] = {};  // per EntKind; 0 = not seen yet
     uint32_t running_ = 1;
     bool truncated_ = false;
+    int64_t tagBudget_;
+    int64_t tagsRead_ = 0;  // class tags of objects read, counted or not
+    bool cut_ = false;
     char scratch_[fmt::kScratchSize];
 };
 
@@ -117,7 +131,12 @@ void SectionReader::ReadObjects(TEntityLists L, int32_t count, bool member) {
     const PointDefaults pd = member ? PointDefaults::kMember : PointDefaults::kTopLevel;
     int32_t order = 0;
     for (int32_t k = 0; k < count;) {
+        if (BudgetUsedUp()) {
+            cut_ = true;
+            return;
+        }
         const uint16_t tag = in_.U16();
+        ++tagsRead_;
         int kind = 0;
         if (tag == fmt::kTagNewClass) {
             const std::string name = ReadClassName();
@@ -204,8 +223,8 @@ void SectionReader::ReadBlockDef(TEntJwwBlockDef& d, int position) {
 
 }  // namespace
 
-void TJwDocument::ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int32_t& n2) {
-    SectionReader reader(in, ver);
+void TJwDocument::ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int32_t& n2, int64_t tagBudget) {
+    SectionReader reader(in, ver, tagBudget);
     const int32_t count = ReadCount(in);
     CheckPlausibleCount(in, count, kMinObjectBytes);
     EntBlockDefN = 0;
@@ -220,12 +239,21 @@ void TJwDocument::ReadEntitySection(ArchiveReader& in, int ver, int32_t& n1, int
         throw;
     }
     TrimLists(top, false);
+    if (reader.Cut()) {
+        // The budget ended the entity list: the definition count lies
+        // somewhere behind the objects not read. The document has no
+        // definitions.
+        if (reader.Truncated()) throw ShortReadError();
+        return;
+    }
 
     const int32_t defs = ReadCount(in);
     CheckPlausibleCount(in, defs, kMinBlockDefBytes);
     n2 = EntBlockDefN = defs;
     EntBlockDef.assign(static_cast<size_t>(defs), TEntJwwBlockDef{});
-    for (int32_t i = 0; i < defs; ++i) reader.ReadBlockDef(EntBlockDef[static_cast<size_t>(i)], i + 1);
+    // Definitions after the point where the budget ran out stay empty.
+    for (int32_t i = 0; i < defs && !reader.BudgetUsedUp(); ++i)
+        reader.ReadBlockDef(EntBlockDef[static_cast<size_t>(i)], i + 1);
     if (reader.Truncated()) throw ShortReadError();
 }
 

@@ -168,3 +168,117 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace talvine::test
+
+namespace talvine::test {
+namespace {
+
+// A version-700 drawing with one bound image and a figure, in dir.
+void WriteInfoSamples(const TempDir& dir) {
+    TJwwData d = SampleDrawing(700);
+    d.BindImageFolder = dir.path();
+    d.BindImageExr = true;
+    WriteAll(dir.File("plan.jpg"), Bytes(300, 1));
+    d.BindImage.push_back(TBindImageType{u"plan.jpg", 0, false});
+    d.BindImageN = 1;
+    Add(d.TopLists(), Text(0, 0, u"^@BM%temp%plan.jpg,100,80"));
+    SyncCounts(d);
+    ASSERT_TRUE(d.FileOut(dir.File("plan.jww"), 700));
+    fs::remove(dir.File("plan.jpg"));
+    TJwsData f = SampleFigure(600);
+    ASSERT_TRUE(f.FileOut(dir.File("door.jws"), 600));
+}
+
+std::vector<std::string> Listing(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(Cli, InfoDescribesDrawingsAndFiguresAndWritesNothing) {
+    TempDir dir, run;
+    WriteInfoSamples(dir);
+    const auto before = Listing(dir);
+    const CliResult r = RunCli("--info " + Quote(dir.File("plan.jww")) + " " + Quote(dir.File("door.jws")), run);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string drawing = dir.File("plan.jww") +
+                                "\n"
+                                "  format: jww (drawing), version 700\n"
+                                "  drawing: lines 1, arcs 2, points 1, temporary points 1, texts 3, dimensions 2, "
+                                "solids 2, block inserts 2\n"
+                                "  in blocks: lines 1, arcs 2, points 1, temporary points 0, texts 1, dimensions 1, "
+                                "solids 2\n"
+                                "  dimension parts in the drawing: texts 2, lines 2, extension lines 4, end points 4, "
+                                "reference points 4\n"
+                                "  dimension parts in blocks: texts 1, lines 1, extension lines 2, end points 2, "
+                                "reference points 2\n";
+    EXPECT_NE(r.out.find(drawing), std::string::npos) << r.out;
+    const std::string rest =
+        "  paper: 841 x 594 mm\n"
+        "  block definitions: 2 (2 placed, 0 unplaced)\n"
+        "    \"扉\" number 0: placed 1 time\n"
+        "    \"窓@@SfigorgFlag@@1\" number 1: placed 2 times\n"
+        "  fonts: 1\n    \"ＭＳ ゴシック\"\n"
+        "  bound images: 1\n    \"plan.jpg\" (300 bytes)\n" +
+        dir.File("door.jws") + "\n  format: jws (figure), version 600\n";
+    EXPECT_NE(r.out.find(rest), std::string::npos) << r.out;
+    const std::string figure = r.out.substr(r.out.find("door.jws"));
+    EXPECT_EQ(figure.find("paper"), std::string::npos);  // a figure has no paper size
+    EXPECT_EQ(Listing(dir), before);
+}
+
+TEST(Cli, InfoAsJson) {
+    TempDir dir;
+    WriteInfoSamples(dir);
+    // A name with a quote, a tab and a non-ASCII letter.
+    const std::string odd = dir.File("q\"t\tü.jww");
+    fs::copy_file(dir.File("plan.jww"), odd);
+    const CliResult r = RunCli("--info --json " + Quote(odd) + " " + Quote(dir.File("door.jws")), dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Lines(r.out), 2) << r.out;
+    const std::string first = r.out.substr(0, r.out.find('\n'));
+    const std::string second = r.out.substr(first.size() + 1);
+    EXPECT_EQ(first.rfind("{\"file\":\"" + dir.path() + "q\\\"t\\u0009ü.jww\",\"format\":\"jww\",\"version\":700,"
+                          "\"drawing\":{\"lines\":1,\"arcs\":2,\"points\":1,\"temporary_points\":1,\"texts\":3,"
+                          "\"dimensions\":2,\"solids\":2,\"block_inserts\":2},"
+                          "\"blocks\":{\"lines\":1,\"arcs\":2,\"points\":1,\"temporary_points\":0,\"texts\":1,"
+                          "\"dimensions\":1,\"solids\":2},",
+                          0),
+              0u)
+        << first;
+    for (const char* part : {"\"paper\":{\"width\":841,\"height\":594}",
+                             "{\"name\":\"扉\",\"number\":0,\"placed\":true,\"placements\":1}",
+                             "\"fonts\":[\"ＭＳ ゴシック\"]", "\"bound_images\":[{\"name\":\"plan.jpg\",\"size\":300}]"})
+        EXPECT_NE(first.find(part), std::string::npos) << part;
+    EXPECT_EQ(first.back(), '}');
+    EXPECT_NE(second.find("\"format\":\"jws\",\"version\":600,"), std::string::npos) << second;
+    EXPECT_NE(second.find("\"paper\":null"), std::string::npos);
+    EXPECT_NE(second.find("\"bound_images\":[]}"), std::string::npos);
+}
+
+TEST(Cli, InfoReportsUnreadableFilesAndUsageErrors) {
+    TempDir dir;
+    WriteInfoSamples(dir);
+    WriteAll(dir.File("bad.jww"), Bytes{'n', 'o'});
+    Bytes cut = ReadAll(dir.File("plan.jww"));
+    cut.resize(cut.size() / 2);
+    WriteAll(dir.File("cut.jww"), cut);
+    const CliResult r = RunCli("--info " + Quote(dir.File("bad.jww")) + " " + Quote(dir.File("missing.jws")) + " " +
+                                   Quote(dir.File("cut.jww")) + " " + Quote(dir.File("door.jws")),
+                               dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot read " + dir.File("bad.jww") + ": not a Jw_cad"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot read " + dir.File("missing.jws") + ": no such file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot read " + dir.File("cut.jww") + ": the file is damaged"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("format: jws (figure)"), std::string::npos) << r.out;  // the others are still described
+    EXPECT_EQ(r.out.find("bad.jww"), std::string::npos);
+
+    EXPECT_EQ(RunCli("--json " + Quote(dir.File("door.jws")), dir).status, 2);
+    const CliResult withOutput = RunCli("--info -o " + Quote(dir.path()) + " " + Quote(dir.File("door.jws")), dir);
+    EXPECT_EQ(withOutput.status, 2);
+    EXPECT_NE(withOutput.err.find("--info"), std::string::npos);
+    EXPECT_NE(RunCli("--help", dir).out.find("--info"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace talvine::test

@@ -1,0 +1,52 @@
+// What talvine-cli --info reports about a drawing or figure: format and
+// version, entity counts of the drawing and of placed block contents, the
+// parts of its dimensions, extents, paper size, block definitions, fonts and
+// bound images. The file is only read; nothing is written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jww/JwDocument.h"
+
+namespace talvine {
+
+struct TFileInfo {
+    std::string file;    // the path as given
+    std::string format;  // "jww" or "jws"
+    int32_t version = 0;
+    TJwDocument::TElementCounts counts;  // GetElementNum(-1, -1)
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;  // GetMinMaxZahyo
+    bool hasPaper = false;                          // a figure has no paper
+    double paperWidth = 0, paperHeight = 0;         // GetPaperSize, millimetres
+    struct BlockDef {
+        std::string name;  // UTF-8
+        uint32_t number = 0;
+        int32_t placements = 0;  // block tree nodes placing it, nested ones included
+        bool placed = false;     // reachable from an insert of the drawing
+    };
+    std::vector<BlockDef> blockDefs;
+    std::vector<std::string> fonts;  // GetFontNames, UTF-8
+    struct Image {
+        std::string name;  // UTF-8
+        int32_t size = 0;
+    };
+    std::vector<Image> images;
+};
+
+// Reads the file (a drawing or a figure, told apart by its content) and
+// collects its report. On failure returns false with a reason in error.
+bool CollectFileInfo(const std::string& path, TFileInfo& info, std::string& error);
+
+// The report as indented text lines, and as one JSON object on one line;
+// both end with a newline.
+std::string FileInfoText(const TFileInfo& info);
+std::string FileInfoJson(const TFileInfo& info);
+
+// A JSON string literal, quotes included. The text is UTF-8 (ill-formed
+// sequences become U+FFFD); quotes, backslashes and control characters are
+// escaped, everything else passes through.
+std::string JsonString(const std::string& utf8);
+
+}  // namespace talvine
