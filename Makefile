@@ -4,6 +4,9 @@
 #                AddressSanitizer and UndefinedBehaviorSanitizer)
 #   make demo    install what is missing, build, and convert the examples
 #   make bench   build and run the benchmarks
+#   make screenshot
+#                build, convert the examples in the window under a virtual
+#                display and save its picture as docs/window.png
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -11,12 +14,14 @@ BUILD_BENCH ?= build-bench
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-# Debian packages the build needs.
-PACKAGES := g++ cmake make ninja-build pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+# Debian packages the build needs: the compiler and libraries, Qt 6 and a
+# Japanese font for the window, a virtual display and ImageMagick for its picture.
+PACKAGES := g++ cmake make ninja-build pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
+            qt6-base-dev fonts-ipafont-gothic xvfb imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-release test-sanitize bench demo clean
+.PHONY: all deps build test test-release test-sanitize bench demo screenshot clean
 
 all: build
 
@@ -59,6 +64,9 @@ demo: build
 	@$(BUILD)/talvine-examples --show examples/plan.jww examples/door.jws
 	@echo "== After"
 	@$(BUILD)/talvine-examples --show out/demo/plan.jww out/demo/door.jws
+
+screenshot: build
+	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH)

@@ -84,6 +84,9 @@ std::string ExecutableDir();
 // A per-user folder for the program's data (created on demand by callers),
 // with a trailing separator.
 std::string UserDataDir(const std::string& appName);
+// A per-user folder for the program's settings (created on demand by
+// callers), with a trailing separator.
+std::string UserConfigDir(const std::string& appName);
 // The system's folder for temporary files, with a trailing separator.
 std::string TempDir();
 // Identifier of the running process.

@@ -188,6 +188,19 @@ std::string UserDataDir(const std::string& appName) {
     return base + appName + "/";
 }
 
+std::string UserConfigDir(const std::string& appName) {
+    std::string base;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h && *h) {
+        base = std::string(h) + "/.config";
+    } else {
+        return TempDir() + appName + "-" + std::to_string(::getuid()) + "/";
+    }
+    if (base.back() != '/') base += '/';
+    return base + appName + "/";
+}
+
 std::string TempDir() {
     const char* t = std::getenv("TMPDIR");
     std::string s = (t && *t) ? t : "/tmp";

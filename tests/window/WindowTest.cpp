@@ -1,0 +1,391 @@
+// The window on Qt's offscreen platform: the folder controls, the settings
+// it loads and saves, drops, the dialogs, runs from the command line and a
+// run stopped with Escape.
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/Settings.h"
+#include "app/window/Unit1.h"
+#include "tests/jww/TestFiles.h"
+
+using namespace talvine;
+
+namespace {
+
+std::string Path(const QString& s) { return QFile::encodeName(s).toStdString(); }
+QString S(const char16_t* s) { return QString::fromUtf16(s); }
+
+// Sources, outputs, the work folder and the settings file of one test.
+struct Sandbox {
+    QTemporaryDir root;
+    QString src = root.path() + "/src/", out = root.path() + "/出力/", work = root.path() + "/work/",
+            program = root.path() + "/prog/", settings = program + "talvine.dat";
+
+    Sandbox() {
+        for (const QString& d : {src, out, work, program}) QDir().mkpath(d);
+    }
+    QString Drawing(const QString& name) {
+        TJwwData d = test::SampleDrawing(700);
+        if (!d.FileOut(Path(src + name), 700)) qWarning("cannot write %s", qPrintable(name));
+        return src + name;
+    }
+    QString Figure(const QString& name) {
+        TJwsData f = test::SampleFigure(600);
+        if (!f.FileOut(Path(src + name), 600)) qWarning("cannot write %s", qPrintable(name));
+        return src + name;
+    }
+    // Settings with the given output-folder choice; choice 4 sends outputs to out.
+    void WriteSettings(int choice = 4, const QString& specified = QString()) {
+        TSettings s = DefaultSettings(program.toStdU16String());
+        s.folderChoice = choice;
+        s.EditFl1 = (specified.isNull() ? out : specified).toStdU16String();
+        SaveDatFile(Path(settings), s);
+    }
+    TFormOptions Options(const QStringList& arguments = {}) const {
+        TFormOptions o;
+        o.settingsLoad = o.settingsSave = Path(settings);
+        o.programFolder = program;
+        o.workFolder = Path(work);
+        o.arguments = arguments;
+        o.nativeDialogs = false;
+        return o;
+    }
+};
+
+QStringList Log(const TForm1& form) {
+    QStringList lines;
+    for (int i = 0; i < form.ListBox1->count(); ++i) lines << form.ListBox1->item(i)->text();
+    return lines;
+}
+
+QStringList Entry(const QString& src, const QString& dst) { return {src, S(u"→ ") + dst, S(u"\u3000…… 変換完了")}; }
+
+// Runs f on the next modal dialog once it is shown.
+void WhenModal(std::function<void(QWidget*)> f) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, f] {
+        if (QWidget* w = QApplication::activeModalWidget(); w && w->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            f(w);
+        }
+    });
+    timer->start();
+}
+
+// A drop of files from the file manager: the drag enters, then drops.
+void Drop(TForm1& form, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &drop);
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ShapeOfTheWindow();
+    void FolderControlsFollowTheChoice();
+    void SettingsRoundTripThroughTheWindow();
+    void StyleChoiceTakesEffectAtTheNextStart();
+    void DropConvertsOnlyTheDrawings();
+    void CommandLineFilesAreConvertedAtStart();
+    void EscapeStopsTheRunBeforeTheNextFile();
+    void MissingSpecifiedFolderShowsAMessageAndRunsNothing();
+    void OpenDialogRemembersItsFolderAndFilter();
+    void AskEveryTimeUsesTheChosenFolder();
+};
+
+void WindowTest::ShapeOfTheWindow() {
+    Sandbox box;
+    TForm1 form(box.Options());
+    form.show();
+    QCOMPARE(form.size(), QSize(464, 442));
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.PageControl1->tabPosition(), QTabWidget::South);
+    QVERIFY(QFontDatabase::writingSystems(form.font().family()).contains(QFontDatabase::Japanese));
+    const auto top = [&](QWidget* w) { return w->mapTo(&form, QPoint(0, 0)).y(); };
+    QVERIFY(top(form.GroupBoxFold) < top(form.Panel1) && top(form.Panel1) < top(form.PageControl1));
+    QVERIFY(!form.Label1->isVisible());
+}
+
+void WindowTest::FolderControlsFollowTheChoice() {
+    // The choice loaded from the settings (0: none checked), then clicks.
+    for (int choice = 0; choice <= 5; ++choice) {
+        Sandbox box;
+        box.WriteSettings(choice);
+        TForm1 form(box.Options());
+        QCOMPARE(form.EditFl1->isEnabled(), choice == 4);
+        QCOMPARE(form.ButtonFl1->isEnabled(), choice == 4);
+        QCOMPARE(form.RadioButtonFl3->isChecked(), choice == 3);
+        QCOMPARE(form.RadioButtonFl1->isChecked(), choice == 1);
+        form.show();
+        form.RadioButtonFl4->click();
+        QVERIFY(form.EditFl1->isEnabled() && form.ButtonFl1->isEnabled());
+        form.RadioButtonFl3->click();
+        QVERIFY(!form.EditFl1->isEnabled() && !form.ButtonFl1->isEnabled() && !form.RadioButtonFl4->isChecked());
+    }
+}
+
+void WindowTest::SettingsRoundTripThroughTheWindow() {
+    Sandbox box;
+    TSettings s = DefaultSettings(u"");
+    s.Fm1x = 30;
+    s.Fm1y = 40;
+    s.Fm1w = 600;
+    s.Fm1h = 520;
+    s.folderChoice = 5;
+    s.EditFl1 = u"/srv/図面/出力/";
+    s.gstyle = u"NoSuchStyle";
+    QVERIFY(SaveDatFile(Path(box.settings), s));
+    {
+        TForm1 form(box.Options());
+        // The file keeps the outer size, as the Windows program does.
+        QCOMPARE(form.size(), QSize(600 - TForm1::kFrameWidth, 520 - TForm1::kFrameHeight));
+        QCOMPARE(form.pos(), QPoint(30, 40));
+        QCOMPARE(form.gstyle, QString("Windows"));  // unknown here
+        form.show();
+        form.close();  // saves
+    }
+    const TSettings r = OpenDatFile(Path(box.settings), u"");
+    QVERIFY(r.Fm1x == 30 && r.Fm1y == 40 && r.Fm1w == 600 && r.Fm1h == 520);
+    QVERIFY(r.folderChoice == 5 && r.EditFl1 == s.EditFl1 && r.gstyle == u"Windows");
+
+    // A broken file of four lines, the size 0 × 0: every control still shows.
+    QFile f(box.settings);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("70\r\n80\r\n0\r\n0\r\n");
+    f.close();
+    TForm1 form(box.Options());
+    QVERIFY(!form.RadioButtonFl1->isChecked() && !form.RadioButtonFl5->isChecked());
+    QVERIFY(form.height() >= form.minimumSizeHint().height() && form.width() >= form.minimumSizeHint().width());
+}
+
+void WindowTest::StyleChoiceTakesEffectAtTheNextStart() {
+    if (!QStyleFactory::keys().contains("Fusion")) QSKIP("no Fusion style here");
+    Sandbox box;
+    const QString system = QApplication::style()->name();
+    {
+        TForm1 form(box.Options());
+        QCOMPARE(TForm1::ScreenStyles().first(), QString("Windows"));
+        QCOMPARE(TForm1::ScreenStyles().count("Windows"), 1);
+        const int fusion = form.ComboBoxSc1->findText("Fusion");
+        form.ComboBoxSc1->setCurrentIndex(fusion);
+        emit form.ComboBoxSc1->activated(fusion);
+        QCOMPARE(QApplication::style()->name(), system);  // not yet
+    }
+    {
+        TForm1 form(box.Options());
+        QCOMPARE(QApplication::style()->name(), QString("fusion"));
+        form.gstyle = "Windows";
+    }
+    TForm1 form(box.Options());
+    QCOMPARE(QApplication::style()->name(), system);  // the system's own look again
+}
+
+void WindowTest::DropConvertsOnlyTheDrawings() {
+    Sandbox box;
+    box.WriteSettings();
+    const QString jww = box.Drawing("plan.jww");
+    const QString txt = box.src + "note.txt";
+    QFile(txt).open(QIODevice::WriteOnly);
+    const QString folder = box.src + "folder.jww";
+    QDir().mkpath(folder);
+    TForm1 form(box.Options());
+    form.show();
+
+    // Nothing admitted: no run, no settings written, the tab stays.
+    QVERIFY(QFile::remove(box.settings));
+    Drop(form, {txt, folder, box.src + "missing.jww"});
+    QTest::qWait(50);
+    QCOMPARE(form.ListBox1->count(), 0);
+    QCOMPARE(form.PageControl1->currentIndex(), 0);
+    QVERIFY(!QFile::exists(box.settings));
+
+    Drop(form, {jww, txt, folder});
+    QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
+    QCOMPARE(Log(form), Entry(jww, box.out + "plan.jww"));
+    QCOMPARE(QDir(box.out).entryList(QDir::Files).size(), 1);
+
+    // The next drop replaces the list; a taken name gets a branch number.
+    const QString figure = box.Figure("DOOR.JWS");
+    Drop(form, {figure, jww});
+    QTRY_COMPARE(form.ListBox1->count(), 6);
+    QCOMPARE(Log(form), Entry(figure, box.out + "DOOR.JWS") + Entry(jww, box.out + "plan~1.jww"));
+}
+
+void WindowTest::CommandLineFilesAreConvertedAtStart() {
+    Sandbox box;
+    const QString a = box.Drawing("a.jww"), b = box.Figure("B.JWS");
+    // Read from one file, written to another: the run saves the settings.
+    TSettings s = DefaultSettings(u"");
+    s.folderChoice = 4;
+    s.EditFl1 = box.out.toStdU16String();
+    QVERIFY(SaveDatFile(Path(box.src + "seed.dat"), s));
+    TFormOptions o = box.Options({a, box.src + "notes.txt", b});
+    o.settingsLoad = Path(box.src + "seed.dat");
+
+    TForm1 form(o);
+    form.show();
+    QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
+    QCOMPARE(Log(form), Entry(a, box.out + "a.jww") + Entry(b, box.out + "B.JWS"));
+    QVERIFY(TJwsData::FileCheck(Path(box.out + "B.JWS")));
+    QVERIFY(QFile::exists(box.settings));
+    QVERIFY(QDir(box.work).isEmpty());
+}
+
+void WindowTest::EscapeStopsTheRunBeforeTheNextFile() {
+    Sandbox box;
+    box.WriteSettings();
+    const QStringList files = {box.Drawing("1.jww"), box.Drawing("2.jww"), box.Drawing("3.jww")};
+    const QString other = box.Drawing("other.jww");
+    TForm1 form(box.Options());
+    form.show();
+
+    int rows = 0;
+    bool refused = false;
+    QObject::connect(form.ListBox1->model(), &QAbstractItemModel::rowsInserted, &form, [&] {
+        if (++rows != 3) return;
+        // The first file is done: Escape; a drop and a second run do not get in.
+        QTest::keyClick(form.ListBox1, Qt::Key_Escape);
+        form.WMDropFiles({other});
+        form.RunProc();
+        refused = form.Running() && form.FListN() == 3;
+    });
+    form.WMDropFiles(files);
+    QVERIFY(refused && !form.Running());
+    QCOMPARE(Log(form), Entry(files[0], box.out + "1.jww") << S(u"[ESC]を押しましたので中断します。"));
+    QCOMPARE(form.PageControl1->currentIndex(), 1);
+    QCOMPARE(QDir(box.out).entryList(QDir::Files), QStringList{"1.jww"});
+
+    // Escape pressed before a run does not stop the next one.
+    QTest::keyClick(form.ListBox1, Qt::Key_Escape);
+    form.WMDropFiles({files[1]});
+    QCOMPARE(form.ListBox1->count(), 3);
+}
+
+void WindowTest::MissingSpecifiedFolderShowsAMessageAndRunsNothing() {
+    Sandbox box;
+    const QString gone = box.root.path() + "/gone";
+    box.WriteSettings(4, gone);
+    QFile f(box.settings);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    f.close();
+    const QString jww = box.Drawing("plan.jww");
+    TForm1 form(box.Options());
+    form.show();
+    form.ListBox1->addItem("earlier");
+
+    QString message;
+    WhenModal([&](QWidget* w) {
+        if (auto* m = qobject_cast<QMessageBox*>(w)) message = m->text();
+        w->close();
+    });
+    form.WMDropFiles({jww});
+    QCOMPARE(message, S(u"指定したフォルダが見つかりません。\n") + gone + "/");
+    QCOMPARE(Log(form), QStringList{"earlier"});
+    QCOMPARE(form.PageControl1->currentIndex(), 0);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), saved);
+}
+
+void WindowTest::OpenDialogRemembersItsFolderAndFilter() {
+    Sandbox box;
+    box.WriteSettings();
+    box.Drawing("a.jww");
+    box.Drawing("B.JWW");
+    QFile(box.src + "note.txt").open(QIODevice::WriteOnly);
+    TForm1 form(box.Options());
+    form.show();
+    form.Fidx = 2;
+    const QStringList filters = TForm1::OpenDialogFilters();
+    QCOMPARE(filters.size(), 4);
+
+    // Cancelled: nothing changes. The dialog opens in Label1 with the filter
+    // Fidx and "　" as the file name.
+    form.Label1->setText(box.src);
+    QString filter, name, start;
+    WhenModal([&](QWidget* w) {
+        auto* d = static_cast<QFileDialog*>(w);
+        start = d->directory().absolutePath() + "/";
+        filter = d->selectedNameFilter();
+        name = d->findChild<QLineEdit*>("fileNameEdit")->text();
+        d->reject();
+    });
+    form.Label3Click();
+    QVERIFY(form.Fidx == 2 && form.FListN() == 0);
+    QVERIFY(filters[1].startsWith(filter + " ("));
+    QCOMPARE(name, S(u"\u3000"));
+    QCOMPARE(start, box.src);
+
+    // Two drawings picked with the first filter, which lists them in any case.
+    form.Label1->clear();
+    WhenModal([&](QWidget* w) {
+        auto* d = static_cast<QFileDialog*>(w);
+        d->setDirectory(box.src);
+        d->selectNameFilter(filters[0]);
+        auto* list = d->findChild<QListView*>("listView");
+        QTRY_COMPARE(list->model()->rowCount(list->rootIndex()), 2);
+        d->findChild<QLineEdit*>("fileNameEdit")->setText("\"a.jww\" \"B.JWW\"");
+        static_cast<QDialog*>(d)->accept();
+    });
+    form.Label3Click();
+    QCOMPARE(form.ListBox1->count(), 6);
+    QCOMPARE(form.Label1->text(), box.src);
+    QCOMPARE(form.Fidx, 1);
+}
+
+void WindowTest::AskEveryTimeUsesTheChosenFolder() {
+    Sandbox box;
+    box.WriteSettings(5);
+    const QString jww = box.Drawing("plan.jww");
+    TForm1 form(box.Options());
+    form.show();
+    QCOMPARE(form.LabelPreFolder->text(), box.program);
+
+    WhenModal([&](QWidget* w) {
+        static_cast<QFileDialog*>(w)->setDirectory(box.out);
+        static_cast<QDialog*>(w)->accept();
+    });
+    form.WMDropFiles({jww});
+    QCOMPARE(form.LabelPreFolder->text(), box.out);
+    QVERIFY(QFile::exists(box.out + "plan.jww"));
+
+    // Cancelled: the folder chosen last time, which the settings keep.
+    WhenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    form.WMDropFiles({jww});
+    QVERIFY(QFile::exists(box.out + "plan~1.jww"));
+    QVERIFY(OpenDatFile(Path(box.settings), u"").LabelPreFolder == box.out.toStdU16String());
+}
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"
