@@ -23,6 +23,20 @@ std::string Number(double v) {
     return std::string(buf, r.ptr);
 }
 
+// A coordinate for people: millimetres to a thousandth, no "-0".
+std::string Millimetres(double v) {
+    if (!IsFiniteNum(v)) return "-";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.3f", v);
+    std::string t = buf;
+    while (t.find('.') != std::string::npos && (t.back() == '0' || t.back() == '.')) {
+        const bool dot = t.back() == '.';
+        t.pop_back();
+        if (dot) break;
+    }
+    return t == "-0" ? "0" : t;
+}
+
 // What both documents give the report.
 void CollectCommon(TJwDocument& d, TFileInfo& info) {
     info.counts = d.GetElementNum(-1, -1);
@@ -152,8 +166,8 @@ std::string FileInfoText(const TFileInfo& info) {
     s += "  in blocks: " + KindsText(BlockCounts(c)) + "\n";
     s += "  dimension parts in the drawing: " + PartsText(DrawingParts(c)) + "\n";
     s += "  dimension parts in blocks: " + PartsText(BlockParts(c)) + "\n";
-    s += "  extents: (" + Number(info.minX) + ", " + Number(info.minY) + ") - (" + Number(info.maxX) + ", " +
-         Number(info.maxY) + ")\n";
+    s += "  extents: (" + Millimetres(info.minX) + ", " + Millimetres(info.minY) + ") - (" +
+         Millimetres(info.maxX) + ", " + Millimetres(info.maxY) + ")\n";
     if (info.hasPaper) s += "  paper: " + Number(info.paperWidth) + " x " + Number(info.paperHeight) + " mm\n";
 
     int placed = 0;
