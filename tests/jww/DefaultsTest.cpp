@@ -8,7 +8,9 @@
 namespace talvine::test {
 namespace {
 
-TEST(DataDefaultSet, SetsTheHeaderOfANewDrawing) {
+// The values themselves are carried by the round trips below; here only the
+// rules a table of constants would not show.
+TEST(DataDefaultSet, ResetsTheHeaderButKeepsTheCountsAndFillsTheTables) {
     TJwwData d;
     d.Enthd.n1 = 7;
     d.Enthd.n2 = 2;
@@ -16,62 +18,19 @@ TEST(DataDefaultSet, SetsTheHeaderOfANewDrawing) {
     d.Enthd.dDm11 = 9;
     d.DataDefaultSet();
     const TEntJwwHeader& h = d.Enthd;
-    EXPECT_EQ(h.n1, 7);
-    EXPECT_EQ(h.n2, 2);
-    EXPECT_EQ(h.nZumen, 0);
-    EXPECT_EQ(h.dDm11, 0.0);
-    EXPECT_EQ(h.jwID, "JwwData.");
-    EXPECT_EQ(h.jwVer, 600);
-    EXPECT_EQ(h.nMaxDrawWid, -300);
-    EXPECT_TRUE(h.bSenHaba100);
-    EXPECT_EQ(h.nMaxDrawWidBak, 100);
-    EXPECT_EQ(h.dZoomJumpBairitsu[0], 0.0);
-    EXPECT_EQ(h.nZoomJumpGLay[0], 0);
-    for (int i = 1; i <= 8; ++i) {
-        EXPECT_EQ(h.dZoomJumpBairitsu[i], 1.0);
-        EXPECT_EQ(h.nZoomJumpGLay[i], -1);
-    }
-    EXPECT_EQ(h.adFukusenSuuchi[0], 50.0);
-    EXPECT_EQ(h.adFukusenSuuchi[9], 500.0);
-    EXPECT_NEAR(std::tan(h.dEye_V_Ichi_3 * M_PI / 180), 1 / std::sqrt(2.0), 1e-14);
-    EXPECT_EQ(h.dEye_H_Ichi_2, -4500);
-    EXPECT_EQ(h.SolidColor, 0xC0C0C0);
-    EXPECT_EQ(h.adMojiKijunZureY2, 1.0);
-}
-
-TEST(DataDefaultSet, FillsTheTables) {
-    TJwwData d;
-    d.DataDefaultSet();
+    EXPECT_TRUE(h.n1 == 7 && h.n2 == 2 && h.nZumen == 0 && h.dDm11 == 0.0);
+    EXPECT_TRUE(h.jwID == "JwwData." && h.jwVer == 600);
+    EXPECT_TRUE(h.nMaxDrawWid == -300 && h.bSenHaba100 && h.nMaxDrawWidBak == 100);
     EXPECT_EQ((std::vector<size_t>{d.EntLgrp.size(), d.EntLay.size(), d.EntCol.size(), d.EntLtp1.size(),
                                    d.EntLtp2.size(), d.EntLtp3.size(), d.EntMoj.size(), d.EntColS.size(),
                                    d.EntLtpS.size()}),
               (std::vector<size_t>{16, 256, 10, 8, 5, 4, 10, 257, 33}));
-    EXPECT_EQ(d.EntLgrp[0], (TEntJwwLayerGroup{3, 0, 1.0, 0, u""}));
-    EXPECT_EQ(d.EntLgrp[15], (TEntJwwLayerGroup{2, 0, 1.0, 0, u""}));
     for (size_t i = 0; i < 256; ++i) EXPECT_EQ(d.EntLay[i].aanLay, i % 16 == 0 ? 3 : 2) << i;
-    EXPECT_EQ(d.EntCol[8], (TEntJwwColorNo{0x8000FF, 5, 0x0000FF, 68, 0.5}));
-    EXPECT_EQ(d.EntLtp2[4], (TEntJwwRandomLineNo{static_cast<int32_t>(0xCCB2B32A), 2, 7, 2, 25}));
-    EXPECT_EQ(d.EntMoj[4], (TEntJwwMojiType{5.0, 5.0, 0.5, 3}));
-
-    // Extended colours: names, the one print colour that differs, widths.
-    EXPECT_EQ(d.EntColS[0].astrUDColorName, u"Color_0");
-    EXPECT_EQ(d.EntColS[0].aPrtPenColor, 0x000190);
-    EXPECT_EQ(d.EntColS[16].astrUDColorName, u"darkgray");
-    EXPECT_EQ(d.EntColS[17].astrUDColorName, u"Color_17");
-    for (size_t i = 0; i < 257; ++i) {
-        const auto& c = d.EntColS[i];
-        EXPECT_TRUE(c.anPenWidth == 18 && c.anPrtPenWidth == 18 && c.adPrtTenHankei == 0.18) << i;
-        EXPECT_TRUE(i == 0 || c.aPrtPenColor == c.aPenColor) << i;
-    }
+    // Extended colours: only entry 0 prints in another colour.
+    for (size_t i = 0; i < 257; ++i) EXPECT_EQ(d.EntColS[i].aPrtPenColor == d.EntColS[i].aPenColor, i != 0) << i;
     // Extended line types: the two prefixes differ in case.
     EXPECT_EQ(d.EntLtpS[0].astrUDLTypeName, u"Ltype_0");
     EXPECT_EQ(d.EntLtpS[17].astrUDLTypeName, u"LType_17");
-    const TEntJwwLineTypeExNo& t15 = d.EntLtpS[15];
-    EXPECT_EQ(t15.alLType, static_cast<int32_t>(0xF9FF249F));
-    EXPECT_EQ(t15.anUDLTypeSegment, 10);
-    EXPECT_EQ(t15.aadUDLTypePitch[10], 1.5);
-    EXPECT_EQ(d.EntLtpS[32].anPrtTokushuSenPich, 48);
-    EXPECT_EQ(d.EntLtpS[32].aadUDLTypePitch[2], 6.0);
 }
 
 TEST(DataDefaultSet, LeavesEntitiesAndImages) {
@@ -99,14 +58,8 @@ TEST(DataDefaultSet, NewFigure) {
     f.Enthd.BasePoint_x = 12;
     f.DataDefaultSet();
     const TEntJwsHeader& h = f.Enthd;
-    EXPECT_EQ(h.jwID, "JwsData");
-    EXPECT_EQ(h.jwVer, 600);
-    EXPECT_EQ(h.BasePoint_x, 0.0);
-    EXPECT_EQ(h.n1, 3);
-    EXPECT_EQ(h.Mx2, 40.0);
-    EXPECT_EQ(h.Mx1, 0.0);
-    EXPECT_TRUE(h.dmy01 == 1 && h.dmy03 == 3 && h.dmy06 == 6);
-    EXPECT_TRUE(h.dmy11 == 1.0 && h.dmy14 == 4.0 && h.dmy16 == 6.0);
+    EXPECT_TRUE(h.jwID == "JwsData" && h.jwVer == 600 && h.BasePoint_x == 0.0);
+    EXPECT_TRUE(h.n1 == 3 && h.Mx2 == 40.0);  // counts and extents stay
     ASSERT_EQ(f.EntLgrp.size(), 16u);
     for (const auto& g : f.EntLgrp) EXPECT_EQ(g, (TEntJwwLayerGroup{2, 0, 1.0, 0, u""}));
     TJwwData d;
