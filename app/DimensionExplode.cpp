@@ -93,8 +93,8 @@ void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoi
     orderCount = n;
 }
 
-void ExplodeDimensions(TJwDocument& doc, int32_t& n1, bool referencePoints) {
-    ExplodeDimensionList(doc.TopLists(), n1, referencePoints);
+void ExplodeDimensions(TJwDocument& doc, bool referencePoints) {
+    ExplodeDimensionList(doc.TopLists(), doc.HeaderN1(), referencePoints);
     const int32_t defs = std::min<int32_t>(doc.EntBlockDefN, static_cast<int32_t>(doc.EntBlockDef.size()));
     for (int32_t i = 0; i < defs; ++i) {
         TEntJwwBlockDef& def = doc.EntBlockDef[static_cast<size_t>(i)];
@@ -102,8 +102,8 @@ void ExplodeDimensions(TJwDocument& doc, int32_t& n1, bool referencePoints) {
     }
 }
 
-void DataTransJWW(TJwwData& jww, bool referencePoints) { ExplodeDimensions(jww, jww.Enthd.n1, referencePoints); }
+void DataTransJWW(TJwwData& jww, bool referencePoints) { ExplodeDimensions(jww, referencePoints); }
 
-void DataTransJWS(TJwsData& jws, bool referencePoints) { ExplodeDimensions(jws, jws.Enthd.n1, referencePoints); }
+void DataTransJWS(TJwsData& jws, bool referencePoints) { ExplodeDimensions(jws, referencePoints); }
 
 }  // namespace talvine

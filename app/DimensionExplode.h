@@ -33,9 +33,9 @@ inline constexpr uint16_t kFlagFromDimensionPoint = 0x0040;
 // orderCount entries; orderCount receives the new count.
 void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoints);
 
-// The whole document: its top level (order count n1), then every block
-// definition in array order, placed or not.
-void ExplodeDimensions(TJwDocument& doc, int32_t& n1, bool referencePoints);
+// The whole document: its top level, then every block definition in array
+// order, placed or not.
+void ExplodeDimensions(TJwDocument& doc, bool referencePoints);
 
 // The drawing's and the figure's explode; referencePoints turns the SXF
 // reference points into temporary points.

@@ -2,7 +2,6 @@
 
 #include "jww/Archive.h"
 #include "jww/JwwFormat.h"
-#include "jww/JwwUnit.h"
 #include "util/Platform.h"
 
 namespace talvine {

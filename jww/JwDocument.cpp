@@ -9,6 +9,16 @@
 
 namespace talvine {
 
+namespace {
+TDrawingInfo& DrawingInfoSlot() {
+    static TDrawingInfo info;
+    return info;
+}
+}  // namespace
+
+const TDrawingInfo& CurrentDrawingInfo() { return DrawingInfoSlot(); }
+void PublishDrawingInfo(TDrawingInfo info) { DrawingInfoSlot() = std::move(info); }
+
 TEntityLists ListsOf(TEntJwwBlockDef& d) {
     return {d.mNo,   d.mLine,   d.mLineN,  d.mEnko,  d.mEnkoN,  d.mTen,   d.mTenN,  d.mMoji,
             d.mMojiN, d.mSunpo, d.mSunpoN, d.mSolid, d.mSolidN, d.mBlock, d.mBlockN};

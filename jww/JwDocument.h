@@ -38,6 +38,18 @@ struct TEntityLists {
 };
 TEntityLists ListsOf(TEntJwwBlockDef& def);
 
+// Values of the drawing or figure read last, for the display's text
+// special codes (process-wide; only the display reads them).
+struct TDrawingInfo {
+    std::string fileName;
+    std::u16string drawTime;      // hours " : " minutes (two digits)
+    std::u16string memoLine1, memoLine2, memoOneLine;
+    double printScale = 1.0;
+};
+// The drawing information published by the last read of either document.
+const TDrawingInfo& CurrentDrawingInfo();
+void PublishDrawingInfo(TDrawingInfo info);
+
 class TJwDocument {
 public:
     // ---- Entities (fields keep the file format's names) ----

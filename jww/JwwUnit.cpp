@@ -11,11 +11,6 @@ namespace talvine {
 
 namespace {
 
-TDrawingInfo& DrawingInfoSlot() {
-    static TDrawingInfo info;
-    return info;
-}
-
 std::u16string TwoDigits(int n) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", n);
@@ -40,9 +35,6 @@ TDrawingInfo MakeDrawingInfo(const std::string& fileName, const TEntJwwHeader& h
 }
 
 }  // namespace
-
-const TDrawingInfo& CurrentDrawingInfo() { return DrawingInfoSlot(); }
-void PublishDrawingInfo(TDrawingInfo info) { DrawingInfoSlot() = std::move(info); }
 
 TJwwData::TJwwData() { DataInit(); }
 

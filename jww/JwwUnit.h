@@ -65,16 +65,6 @@ struct TEntJwwHeader {
     bool operator==(const TEntJwwHeader&) const = default;
 };
 
-// Values of the drawing read last, for the display's text special codes.
-struct TDrawingInfo {
-    std::string fileName;
-    std::u16string drawTime;      // hours " : " minutes (two digits)
-    std::u16string memoLine1, memoLine2, memoOneLine;
-    double printScale = 1.0;
-};
-// The drawing information published by the last read of either document.
-const TDrawingInfo& CurrentDrawingInfo();
-void PublishDrawingInfo(TDrawingInfo info);
 
 class TJwwData : public TJwDocument {
 public:
