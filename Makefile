@@ -12,7 +12,7 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_BENCH ?= build-bench
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+CONFIGURE  := scripts/configure.sh
 
 # Debian packages the build needs: the compiler and libraries, Qt 6 and a
 # Japanese font for the window, a virtual display and ImageMagick for its picture.
@@ -37,14 +37,14 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
+	$(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
 test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
-	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTALVINE_SANITIZE=ON
+	$(CONFIGURE) $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DTALVINE_SANITIZE=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
@@ -52,7 +52,7 @@ test-sanitize: deps
 test: test-release test-sanitize
 
 bench: deps
-	cmake -S . -B $(BUILD_BENCH) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=OFF -DTALVINE_BUILD_BENCH=ON
+	$(CONFIGURE) $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=OFF -DTALVINE_BUILD_BENCH=ON
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	$(BUILD_BENCH)/bench/talvine_bench
 
