@@ -73,8 +73,10 @@ bool TJwDocument::Guarded(const std::function<void()>& step) {
         return true;
     } catch (const JwIoError& e) {
         LastError = e.what();
+        if (LastFailure == TJwFailure::kNone) LastFailure = TJwFailure::kDamaged;
     } catch (const std::bad_alloc&) {
         LastError = fmt::kErrIo;
+        LastFailure = TJwFailure::kOutOfMemory;
     }
     return false;
 }
@@ -82,9 +84,11 @@ bool TJwDocument::Guarded(const std::function<void()>& step) {
 bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
                            const std::function<void(ArchiveReader&)>& sections) {
     LastError.clear();
+    LastFailure = TJwFailure::kNone;
     platform::File f = platform::File::OpenRead(fileName);
     if (!f.IsOpen()) {
         LastError = fmt::kErrIo;
+        LastFailure = TJwFailure::kCannotOpen;
         return false;
     }
     ArchiveReader in(f);
@@ -109,8 +113,10 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
     }
     if (!file.IsOpen()) {
         LastError = fmt::kErrIo;
+        LastFailure = TJwFailure::kCannotWrite;
         return false;
     }
+    LastFailure = TJwFailure::kCannotWrite;  // any error from here on is the output's
     const bool ok = Guarded([&] {
         ArchiveWriter out(file, (FileOutOpt & 32) != 0);
         body(ctx, out);
@@ -118,7 +124,10 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         if (!file.Close()) throw JwIoError(fmt::kErrIo);
         if (!platform::RenameReplace(tmp, path)) throw JwIoError(fmt::kErrIo);
     });
-    if (ok) return true;
+    if (ok) {
+        LastFailure = TJwFailure::kNone;
+        return true;
+    }
     file.Close();
     platform::DeleteFile(tmp);
     return false;

@@ -50,6 +50,17 @@ struct TDrawingInfo {
 const TDrawingInfo& CurrentDrawingInfo();
 void PublishDrawingInfo(TDrawingInfo info);
 
+// Why an operation on a document failed.
+enum class TJwFailure {
+    kNone,
+    kCannotOpen,   // the file cannot be opened (missing, no permission)
+    kNotJw,        // not a drawing or figure of a known version
+    kDamaged,      // damaged or incomplete
+    kTooComplex,   // the block structure exceeds what the program handles
+    kOutOfMemory,  // memory ran out
+    kCannotWrite,  // the output cannot be created or written
+};
+
 class TJwDocument {
 public:
     // ---- Entities (fields keep the file format's names) ----
@@ -89,6 +100,9 @@ public:
 
     // Error text of the last failed FileIn or FileOut (never shown to users).
     std::string LastError;
+    // Why the last FileCheck, FileIn or FileOut failed, as data for the
+    // user's message; kNone after a success.
+    TJwFailure LastFailure = TJwFailure::kNone;
 
     TEntityLists TopLists();
 
