@@ -637,7 +637,7 @@ bool TJwDocument::AddEntPost() {
         return true;
     });
     MakeBlockTree();
-    return ok;
+    return ok && !bBlockTreeCut;
 }
 
 bool TJwsData::AddEntPost() {
@@ -645,7 +645,7 @@ bool TJwsData::AddEntPost() {
     const bool ok = TJwDocument::AddEntPost();
     if (static_cast<int64_t>(Enthd.n1) + Enthd.n2 <= 0) return ok;
     return Guard([&] {
-        GetMinMaxZahyo();
+        if (!GetMinMaxZahyo()) return false;
         Enthd.Mx1 = myMinWx;
         Enthd.My1 = myMinWy;
         Enthd.Mx2 = myMaxWx;
