@@ -185,6 +185,14 @@ void TJwDocument::BuildBlockTree() {
 }
 
 int TJwDocument::GetBlkNo(const std::u16string& ps) const {
+    try {
+        return FindBlkNo(ps);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+int TJwDocument::FindBlkNo(const std::u16string& ps) const {
     const std::u16string base = BaseName(ps);
     const int32_t defCount = std::min<int32_t>(EntBlockDefN, static_cast<int32_t>(EntBlockDef.size()));
     for (int32_t i = 0; i < defCount; ++i) {
@@ -199,7 +207,15 @@ int TJwDocument::GetBlkNumber(int bdn) const {
 }
 
 std::u16string TJwDocument::GetBlkName(const std::u16string& ps) const {
-    if (GetBlkNo(ps) == -1) return ps;
+    try {
+        return FreeBlkName(ps);
+    } catch (const std::bad_alloc&) {
+        return std::u16string();
+    }
+}
+
+std::u16string TJwDocument::FreeBlkName(const std::u16string& ps) const {
+    if (FindBlkNo(ps) == -1) return ps;
     const size_t p = SuffixPos(ps);
     const std::u16string base = p == std::u16string::npos ? ps : ps.substr(0, p);
     const std::u16string suffix = p == std::u16string::npos ? std::u16string() : ps.substr(p);

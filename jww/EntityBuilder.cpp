@@ -665,7 +665,7 @@ bool TJwDocument::AddBlkDef(int cn, int lg, int ly, int co, int tp, int wd, int 
         std::u16string name = ps;
         if (UpperStr(ps).find(u"@@SFIG") == std::u16string::npos) name += u"@@SfigorgFlag@@" + IntToStrDec(kind);
         TEntJwwBlockDef def;
-        def.strName = GetBlkName(name);
+        def.strName = FreeBlkName(name);  // throws when memory runs out, caught below
         // One more than the largest number in use.
         int64_t number = 0;
         for (int32_t i = 0, m = std::min<int32_t>(n, static_cast<int32_t>(EntBlockDef.size())); i < m; ++i)

@@ -130,11 +130,13 @@ public:
     static constexpr int64_t kFixedWork = int64_t{1} << 25;  // about 33.5 million
     static constexpr int64_t kWorkPerEntity = 64;
     int64_t WorkAllowance() const;
-    // Index of the first definition whose base name equals that of ps, or -1.
+    // Index of the first definition whose base name equals that of ps, or -1
+    // (also when memory runs out).
     int GetBlkNo(const std::u16string& ps) const;
     // nNumber of definition bdn, or -1 when bdn is out of range.
     int GetBlkNumber(int bdn) const;
-    // ps when no definition has its base name, else a free "base~n" + suffix.
+    // ps when no definition has its base name, else a free "base~n" + suffix;
+    // empty when memory runs out.
     std::u16string GetBlkName(const std::u16string& ps) const;
     // Number under which definition number n is written (0 when none has n).
     uint32_t ChangeBlockNo(uint32_t n) const;
@@ -451,8 +453,10 @@ protected:
     // list and the definitions. Throws JwIoError on a write failure.
     void WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2);
 
-    // MakeBlockTree without its guard.
+    // MakeBlockTree, GetBlkNo and GetBlkName without their guards.
     void BuildBlockTree();
+    int FindBlkNo(const std::u16string& ps) const;
+    std::u16string FreeBlkName(const std::u16string& ps) const;
 
     // Records a failure of an operation: LastFailure and LastError.
     void Fail(TJwFailure why);
