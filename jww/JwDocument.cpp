@@ -45,6 +45,7 @@ void TJwDocument::ResetEntities() {
     EntLineN = EntEnkoN = EntTenN = EntMojiN = EntSunpoN = EntSolidN = EntBlockN = 0;
     EntBlockDefN = EntBlockTreeN = 0;
     EntBlockNum = 0;
+    bBlockTreeCut = false;
     BindImage.clear();
     BindImageN = 0;
     FontNameN = 0;

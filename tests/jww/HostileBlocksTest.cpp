@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -157,6 +158,25 @@ TYPED_TEST(HostileBlocks, TreeBeyondTheNodeLimitFailsTheRead) {
     EXPECT_FALSE(d.bBlockTreeCut);
     EXPECT_EQ(d.EntBlockTreeN, 7);
     EXPECT_TRUE(d.GetMinMaxZahyo());
+    // And an emptied document is no longer marked.
+    EXPECT_FALSE(d.FileIn(path));
+    d.DataFree();
+    EXPECT_FALSE(d.bBlockTreeCut);
+    EXPECT_TRUE(d.GetMinMaxZahyo());
+}
+
+// 262,144 placements of 10,000 lines are more lines than a count can hold:
+// the count stays at its top instead of wrapping round.
+TEST(HostileCounts, CountsBeyondTheirRangeStayAtTheTop) {
+    THostileShape shape;
+    shape.leafLines = 10'000;
+    TJwwData d;
+    d.DataDefaultSet();
+    ASSERT_TRUE(bench::MakeHostileShape(d, shape));
+    const auto c = d.GetElementNum(-1, -1);
+    EXPECT_EQ(c.n1a, INT32_MAX);
+    EXPECT_EQ(c.n1, 1);
+    EXPECT_EQ(c.n2a, 0);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
