@@ -1,5 +1,6 @@
-// The preview reader of both documents. The first two bytes choose the tag
-// budget; the rest is the file.
+// The preview reader of both documents. The input is the file; its last
+// byte also chooses the tag budget (0 to 1020), so that the seeds, whole
+// files, are cut at every depth.
 #include "fuzz/FuzzFiles.h"
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
@@ -7,9 +8,9 @@
 using namespace talvine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) return 0;
-    const int budget = data[0] | (data[1] << 8);
-    const std::string path = fuzz::InputFile("in.bin", data + 2, size - 2);
+    if (size == 0) return 0;
+    const int budget = data[size - 1] * 4;
+    const std::string path = fuzz::InputFile("in.bin", data, size);
     TJwwData jww;
     if (jww.FilePrevIn(path, budget)) jww.GetElementCNum(1);
     TJwsData jws;
