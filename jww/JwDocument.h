@@ -55,6 +55,7 @@ enum class TJwFailure {
     kNone,
     kCannotOpen,   // the file cannot be opened (missing, no permission)
     kNotJw,        // not a drawing or figure of a known version
+    kUnknownVersion,  // the right kind of file, of a version this program does not know
     kDamaged,      // damaged or incomplete
     kTooComplex,   // the block structure exceeds what the program handles
     kOutOfMemory,  // memory ran out
@@ -427,6 +428,12 @@ protected:
     // version ver of a document read as docVer; n1 and n2 bound the order
     // list and the definitions. Throws JwIoError on a write failure.
     void WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2);
+
+    // The header check shared by both documents: the file starts with magic
+    // (magicLen bytes), then skip bytes, then a version in minVer..kMaxVersion.
+    // kNone when it does; else why not (kCannotOpen, kNotJw, kUnknownVersion).
+    static TJwFailure CheckFileStart(const std::string& fileName, const char* magic, size_t magicLen, size_t skip,
+                                     int minVer);
 
     // Runs step, the one place where a reader's or writer's errors are
     // caught: a format or stream error (or exhausted memory) sets LastError
