@@ -309,7 +309,8 @@ std::string FileInfoBrief(const TFileInfo& info) {
         s += " (-> lines " + Int(a.lines + a.extensionLines + b.lines + b.extensionLines) + ", texts " +
              Int(a.texts + b.texts) + ", points " +
              Int(a.endPoints + a.referencePoints + b.endPoints + b.referencePoints) + ")";
-    s += ", " + Int(static_cast<long long>(info.blockDefs.size())) + " block definitions";
+    const long long defs = static_cast<long long>(info.blockDefs.size());
+    s += ", " + Int(defs) + (defs == 1 ? " block definition" : " block definitions");
     if (info.hasPaper) {
         const std::string name = PaperName(info.paperWidth, info.paperHeight);
         s += ", paper " + (name.empty() ? Number(info.paperWidth) + " x " + Number(info.paperHeight) + " mm" : name);
