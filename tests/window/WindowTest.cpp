@@ -147,6 +147,7 @@ private slots:
     void MissingSpecifiedFolderShowsAMessageAndRunsNothing();
     void OpenDialogRemembersItsFolderAndFilter();
     void AskEveryTimeUsesTheChosenFolder();
+    void ProgressShowsWhileARunGoes();
 };
 
 void WindowTest::ShapeOfTheWindow() {
@@ -412,6 +413,30 @@ void WindowTest::AskEveryTimeUsesTheChosenFolder() {
     form.WMDropFiles({jww});
     QVERIFY(QFile::exists(box.out + "plan~1.jww"));
     QVERIFY(OpenDatFile(Path(box.settings), u"").LabelPreFolder == box.out.toStdU16String());
+}
+
+void WindowTest::ProgressShowsWhileARunGoes() {
+    Sandbox box;
+    box.WriteSettings();
+    box.Drawing("a.jww");
+    QDir().mkpath(box.src + "sub");
+    TJwwData d = test::SampleDrawing(700);
+    QVERIFY(d.FileOut(Path(box.src + "sub/b.jww"), 700));
+    TForm1 form(box.Options());
+    form.show();
+
+    // Seen as each line arrives: the tab, the status bar, the lines so far.
+    QStringList seen;
+    QObject::connect(form.ListBox1->model(), &QAbstractItemModel::rowsInserted, &form, [&] {
+        seen << QString::number(form.PageControl1->currentIndex()) + " " + form.StatusBar1Text->text() + " " +
+                    QString::number(form.ListBox1->count());
+    });
+    form.WMDropFiles({box.src});  // a dropped folder gives its drawings
+    QCOMPARE(seen.size(), 9);
+    QCOMPARE(seen[0], QString("1 1 / 2: a.jww 1"));  // the log tab from the first line on
+    QCOMPARE(seen[4], QString("1 2 / 2: b.jww 5"));
+    QCOMPARE(form.StatusBar1Text->text(), S(kStatusBarText));  // the fixed text again
+    QVERIFY(QFile::exists(box.out + "a.jww") && QFile::exists(box.out + "b.jww"));
 }
 
 QTEST_MAIN(WindowTest)
