@@ -300,11 +300,15 @@ std::string FileInfoJson(const TFileInfo& info) {
 }
 
 std::string FileInfoBrief(const TFileInfo& info) {
+    // Drawing and placed blocks together, so that the counts of a source and
+    // of its conversion can be set side by side.
+    const auto& c = info.counts;
     const auto& a = info.drawingParts;
     const auto& b = info.blockParts;
     const int64_t dims = a.dimensions + b.dimensions;
     std::string s = info.file + ": " + (info.format == "jww" ? "drawing " : "figure ") + VersionText(info.version);
-    s += ", " + Int(dims) + (dims == 1 ? " dimension" : " dimensions");
+    s += ", lines " + Int(c.n1 + c.n1a) + ", texts " + Int(c.n5 + c.n5a) + ", points " +
+         Int(c.n3 + c.n4 + c.n3a + c.n4a) + ", dimensions " + Int(dims);
     if (dims > 0)
         s += " (-> lines " + Int(a.lines + a.extensionLines + b.lines + b.extensionLines) + ", texts " +
              Int(a.texts + b.texts) + ", points " +

@@ -344,7 +344,8 @@ TEST(Cli, InfoOfTheSourcePredictsTheOutput) {
     EXPECT_EQ(a.n3a + a.n4a, b.n3a + b.n4a + q.endPoints + q.referencePoints);
     EXPECT_LT(p.texts, b.ns1);  // every dimension text is a part; blank ones make nothing
     const std::string brief = FileInfoBrief(before);
-    EXPECT_NE(brief.find("drawing 7.00, 4 dimensions"), std::string::npos) << brief;
+    EXPECT_NE(brief.find(": drawing 7.00, lines "), std::string::npos) << brief;
+    EXPECT_NE(brief.find(", dimensions 4 (-> lines "), std::string::npos) << brief;
     EXPECT_NE(brief.find(", paper A1\n"), std::string::npos) << brief;
 }
 
