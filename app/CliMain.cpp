@@ -316,6 +316,7 @@ int RunConversion(TCliOptions& o) {
     Err("talvine-cli: " + SummaryTextEnglish(summary) + "\n");
 
     if (summary.aborted) return kExitInterrupted;
+    if (!intake.files.empty() && !summary.started) return kExitUsage;  // the output folder went away
     // Files left alone on request (--skip-unchanged) were handled as asked.
     return summary.failed == 0 && skipped == 0 ? kExitOk : kExitSomeFailed;
 }
