@@ -109,36 +109,65 @@ struct FailureCase {
     TFileFailure failure;
     const char16_t* reason;  // part of the reason line
     bool needsNonRoot = false;
+    friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class BatchRunFailure : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(BatchRunFailure, IsLoggedWithItsReasonAndLeavesNothing) {
-    const FailureCase& c = GetParam();
-    if (c.needsNonRoot && geteuid() == 0) GTEST_SKIP() << "root may read and write anywhere";
-    RunFixture f;
-    const std::string src = c.setup(f);
+// The run and every check of one case; "" when all hold, else what failed.
+std::string RunFailureCase(const FailureCase& c, RunFixture& f, const std::string& src) {
     std::vector<TFileResult> results;
     f.cb.fileDone = [&](const TFileResult& r) { results.push_back(r); };
     const TRunSummary s = f.Run({src});
+    std::string wrong;
+    auto check = [&](bool ok, const std::string& what) {
+        if (!ok) wrong += what + "; ";
+    };
+    check(s.failed == 1, "not one failed file");
+    if (results.size() != 1 || f.log.size() != 5) return wrong + "not one file with five log lines";
+    check(results[0].failure == c.failure,
+          "failure " + std::to_string(static_cast<int>(results[0].failure)));
+    check(f.log[2] == u"\u3000…… 変換失敗", "third line");  // the three lines stay as they were
+    check(f.log[3].rfind(u"\u3000原因：", 0) == 0, "reason prefix: " + Utf16ToUtf8(f.log[3]));
+    check(f.log[3].find(c.reason) != std::u16string::npos, "reason: " + Utf16ToUtf8(f.log[3]));
+    check(f.log[3].find(u"Error") == std::u16string::npos, "an internal text");
+    check(f.log[4] == u"変換 0・失敗 1・スキップ 0、寸法 0 を分解", "summary: " + Utf16ToUtf8(f.log[4]));
+    check(!FailureTextEnglish(c.failure, results[0].detail).empty(), "no English reason");
+    return wrong;
+}
+
+TEST_P(BatchRunFailure, IsLoggedWithItsReasonAndLeavesNothing) {
+    const FailureCase& c = GetParam();
+    RunFixture f;
+    const std::string src = c.setup(f);
+    std::string wrong;
+    if (c.needsNonRoot && geteuid() == 0) {
+        // Root may read and write anywhere: the run goes as a plain user.
+        for (const auto* d : {&f.src, &f.out}) chmod(d->path().c_str(), (c.failure == TFileFailure::kOutputNotWritable && d == &f.out) ? 0555 : 0755);
+        chmod(f.work.path().c_str(), 0777);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+            _exit(RunFailureCase(c, f, src).empty() ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot become a plain user";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "a check failed as a plain user";
+    } else {
+        wrong = RunFailureCase(c, f, src);
+    }
     chmod(f.out.path().c_str(), 0755);
     chmod(src.c_str(), 0644);
-    EXPECT_EQ(s.failed, 1);
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].failure, c.failure);
-    ASSERT_EQ(f.log.size(), 5u);
-    EXPECT_EQ(f.log[2], u"\u3000…… 変換失敗");  // the three lines stay as they were
-    EXPECT_EQ(f.log[3].rfind(u"\u3000原因：", 0), 0u) << Utf16ToUtf8(f.log[3]);
-    EXPECT_NE(f.log[3].find(c.reason), std::u16string::npos) << Utf16ToUtf8(f.log[3]);
-    EXPECT_EQ(f.log[3].find(u"Error"), std::u16string::npos);  // no internal text
-    EXPECT_EQ(f.log[4], u"変換 0・失敗 1・スキップ 0、寸法 0 を分解");
+    EXPECT_EQ(wrong, "");
     // Nothing is left in the output folder, not even a temporary file.
     if (fs::is_directory(f.out.path())) {
         for (const auto& e : fs::directory_iterator(f.out.path()))
             EXPECT_FALSE(e.is_regular_file() && e.path().filename().string()[0] == '.') << e.path();
     }
     EXPECT_FALSE(fs::exists(f.out.File(fs::path(src).filename().string())));
-    EXPECT_FALSE(FailureTextEnglish(c.failure, results[0].detail).empty());
 }
 
 std::string Cut(RunFixture& f, const std::string& name, double share) {

@@ -141,6 +141,7 @@ struct UsageCase {
     int status;
     std::string inOut;
     std::string inErr;
+    friend void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CliUsage : public ::testing::TestWithParam<UsageCase> {};
@@ -416,6 +417,7 @@ struct SignalCase {
     const char* name;
     int sig;
     int converted;  // files written before the process ended
+    friend void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CliInterrupt : public ::testing::TestWithParam<SignalCase> {};
