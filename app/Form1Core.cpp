@@ -45,13 +45,18 @@ void TForm1Core::FormCreate() {
     }
     OpenDatFile(paths_.settingsLoad);
 
-    styles_ = {kDefaultStyleName};
-    for (const std::u16string& name : view_.ToolkitStyles())
-        if (Lower(name) != Lower(kDefaultStyleName)) styles_.push_back(name);
+    styles_ = StyleList(view_.ToolkitStyles());
     if (std::find(styles_.begin(), styles_.end(), gstyle) == styles_.end()) gstyle = kDefaultStyleName;
     if (!view_.ApplyStyle(gstyle)) gstyle = kDefaultStyleName;
     view_.SetStyleList(styles_, static_cast<int>(std::find(styles_.begin(), styles_.end(), gstyle) - styles_.begin()));
     view_.SetWindowPlace({Fm1x, Fm1y, Fm1w, Fm1h});
+}
+
+std::vector<std::u16string> TForm1Core::StyleList(const std::vector<std::u16string>& toolkitStyles) {
+    std::vector<std::u16string> names{kDefaultStyleName};
+    for (const std::u16string& name : toolkitStyles)
+        if (Lower(name) != Lower(kDefaultStyleName)) names.push_back(name);
+    return names;
 }
 
 bool TForm1Core::FormShow(const std::vector<std::string>& arguments) {

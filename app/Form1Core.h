@@ -185,6 +185,9 @@ public:
     std::vector<std::string> FList;             // paths admitted by PickupFile
     int FListN() const { return static_cast<int>(FList.size()); }
 
+    // The screen styles offered: "Windows" (the system's look) first, then
+    // the toolkit's own, without a second "Windows".
+    static std::vector<std::u16string> StyleList(const std::vector<std::u16string>& toolkitStyles);
     // The status text while file index of total is converted: "n / N: name".
     static std::u16string ProgressText(int index, int total, const std::string& src);
 

@@ -281,9 +281,10 @@ QFont TForm1::JapaneseFont(int pixelSize) {
 }
 
 QStringList TForm1::ScreenStyles() {
-    QStringList names{Q(kDefaultStyleName)};
-    for (const QString& key : QStyleFactory::keys())
-        if (key.compare(names.first(), Qt::CaseInsensitive) != 0) names << key;
+    std::vector<std::u16string> keys;
+    for (const QString& key : QStyleFactory::keys()) keys.push_back(U16(key));
+    QStringList names;
+    for (const std::u16string& n : TForm1Core::StyleList(keys)) names << Q(n);
     return names;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 
@@ -362,6 +363,25 @@ TEST(Cli, RecursiveTakesTheDrawingsOfAFolderInPathOrder) {
     EXPECT_LT(r.out.find(dir.File("b/two.jww")), r.out.find(dir.File("one.jww")));
     EXPECT_TRUE(fs::exists(out.File("two.jww")));
     EXPECT_TRUE(fs::exists(out.File("one.jww")));
+}
+
+// On a terminal each file's first line carries its number.
+TEST(Cli, CountsFilesOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) for a terminal";
+    TempDir dir, out;
+    TJwwData d = SampleDrawing(700);
+    ASSERT_TRUE(d.FileOut(dir.File("a.jww"), 700));
+    ASSERT_TRUE(d.FileOut(dir.File("b.jww"), 700));
+    const std::string cli = Quote(TALVINE_CLI_PATH) + " -o " + Quote(out.path()) + " " + Quote(dir.File("a.jww")) +
+                            " " + Quote(dir.File("b.jww"));
+    FILE* p = popen(("script -qec " + Quote(cli) + " /dev/null").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string text;
+    std::array<char, 4096> buf;
+    for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) text.append(buf.data(), n);
+    pclose(p);
+    EXPECT_NE(text.find("[1/2] " + dir.File("a.jww")), std::string::npos) << text;
+    EXPECT_NE(text.find("[2/2] " + dir.File("b.jww")), std::string::npos) << text;
 }
 
 // ---- Interruption, in a child process ------------------------------------
