@@ -340,7 +340,8 @@ int CliMain(const std::vector<std::string>& args) {
     }
     // A log that could not be written (a full disk, a closed output) is a failure.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "talvine-cli: cannot write to standard output: %s\n", std::strerror(errno));
+        const int err = errno;
+        Err(std::string("talvine-cli: cannot write to standard output: ") + std::strerror(err) + "\n");
         if (status == kExitOk) status = kExitSomeFailed;
     }
     return status;

@@ -374,7 +374,7 @@ TEST(WorkFolder, StaleFoldersOfEndedProcessesAreRemoved) {
     const std::string other = base + "notes/";
     for (const auto& d : {dead, alive, other}) fs::create_directories(d);
     WriteAll(dead + "image.jpg", Bytes{'x'});
-    EXPECT_GE(RemoveStaleWorkFolders(), 1);
+    RemoveStaleWorkFolders();  // (another test process may have removed it first)
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_TRUE(fs::exists(alive));
     EXPECT_TRUE(fs::exists(other));
