@@ -87,12 +87,12 @@ bench: deps
 
 demo: build
 	@rm -rf out/demo && mkdir -p out/demo
+	@echo "== Before"
+	$(BUILD)/talvine-cli --info --brief examples/plan.jww examples/door.jws
 	@echo "== Converting the examples into out/demo"
 	$(BUILD)/talvine-cli -o out/demo examples/plan.jww examples/door.jws
-	@echo "== Before"
-	@$(BUILD)/talvine-examples --show examples/plan.jww examples/door.jws
 	@echo "== After"
-	@$(BUILD)/talvine-examples --show out/demo/plan.jww out/demo/door.jws
+	$(BUILD)/talvine-cli --info --brief out/demo/plan.jww out/demo/door.jws
 
 screenshot: build
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png

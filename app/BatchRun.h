@@ -1,20 +1,26 @@
 // The batch run: converts a list of drawings and figures one after another,
 // each into a new file of the same format and version in the chosen output
-// folder, and reports every file in three log lines. It knows no window:
-// the window and the command-line tool drive this same code through the
-// callbacks below.
+// folder, and reports every file in the log. It knows no window: the window
+// and the command-line tool drive this same code through the callbacks
+// below.
 //
 // Log, per file:
 //   <source path>
 //   → <output path>
 //   　…… 変換完了 | 変換失敗
-// and "[ESC]を押しましたので中断します。" when a run is stopped between files.
+// then one line more: what the conversion did ("　寸法 12（線 12・文字 10・点 8）"
+// or "　寸法なし"), or why the file failed ("　原因：…"). A file left alone
+// because it holds no dimensions (TRunSettings::skipUnchanged) logs its
+// source, "→ （書き出しなし）" and "　…… 変換不要（寸法なし）". When a run is
+// stopped between files, the stop line ("[ESC]を押しましたので中断します。"
+// unless the caller gives its own); at the end, one summary line.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/DimensionExplode.h"
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
 
@@ -26,6 +32,38 @@ inline constexpr char16_t kLogArrow[] = u"→ ";
 inline constexpr char16_t kLogResultPrefix[] = u"\u3000\u2026\u2026 ";
 inline constexpr char16_t kLogAborted[] = u"[ESC]を押しましたので中断します。";
 inline constexpr char16_t kFolderMissingMessage[] = u"指定したフォルダが見つかりません。";
+inline constexpr char16_t kFolderEmptyMessage[] = u"保存先のフォルダが指定されていません。";
+inline constexpr char16_t kResultUnchanged[] = u"変換不要（寸法なし）";
+inline constexpr char16_t kLogNothingWritten[] = u"→ （書き出しなし）";
+inline constexpr char16_t kLogDetailPrefix[] = u"\u3000";
+inline constexpr char16_t kLogReasonPrefix[] = u"\u3000原因：";
+
+// Why a file was not converted.
+enum class TFileFailure {
+    kNone,
+    kNotJw,             // not a Jw_cad drawing or figure
+    kWrongExtension,    // a figure named .jww or a drawing named .jws (detail: "jws" or "jww")
+    kUnknownVersion,    // a drawing or figure of a version this program does not know
+    kDamaged,           // damaged or incomplete
+    kCannotRead,        // exists but cannot be read (permission)
+    kVanished,          // no longer there
+    kTooComplex,        // the block structure exceeds what the program handles
+    kOutOfMemory,
+    kOutputFolderMissing,  // the output folder does not exist (detail: the folder)
+    kOutputNotWritable,    // the output folder cannot be written (detail: the folder)
+    kDiskFull,             // no room for the output
+    kNamesTaken,           // the name and every branch number are taken
+    kCannotWrite,          // the output could not be written for another reason
+};
+
+// Why, in the user's words: Japanese for the log, English for messages of
+// the command-line tool. Neither shows an internal error text.
+std::u16string FailureText(TFileFailure failure, const std::string& detail);
+std::string FailureTextEnglish(TFileFailure failure, const std::string& detail);
+// Why a source could not be read, from the documents' reason.
+TFileFailure ReadFailureOf(TJwFailure why, const std::string& src);
+// "寸法 12（線 12・文字 10・点 8）", or "寸法なし".
+std::u16string CountsText(const TExplodeCounts& counts);
 
 // Where the converted files go.
 enum class TOutputFolder {
@@ -43,6 +81,7 @@ struct TFolderAnswer {
 };
 
 struct TRunSettings {
+    bool skipUnchanged = false;  // write nothing for a file without dimensions
     TOutputFolder folderMode = TOutputFolder::kSource;
     std::string desktopDir;    // this user's desktop and documents folders
     std::string documentsDir;
@@ -51,9 +90,49 @@ struct TRunSettings {
     bool referencePoints = true;  // SXF reference points become temporary points
 };
 
+// What happened to one file.
+struct TFileResult {
+    std::string src;
+    std::string dst;      // the output path; "" when none could be named
+    bool done = false;    // converted: the output exists
+    bool unchanged = false;  // left alone: no dimensions and skipUnchanged
+    TFileFailure failure = TFileFailure::kNone;
+    std::string detail;   // what the failure concerns (see TFileFailure)
+    TExplodeCounts counts;  // what the explode made, blocks included
+};
+
+struct TRunSummary {
+    bool started = false;  // false when the run ended before its first file
+    bool aborted = false;
+    int total = 0;         // files in the list
+    int converted = 0;
+    int failed = 0;
+    int unchanged = 0;     // left alone (skipUnchanged)
+    int left = 0;          // not reached because the run was stopped
+    int skipped = 0;       // refused before the run (set by the caller, for the summary)
+    int64_t dimensions = 0;  // dissolved over the run
+};
+
+// The summary line: "変換 3・失敗 1・スキップ 0、寸法 15 を分解" (and "・未変換 2"
+// after a stop), in Japanese and in English.
+std::u16string SummaryText(const TRunSummary& s);
+std::string SummaryTextEnglish(const TRunSummary& s);
+
 struct TRunCallbacks {
     std::function<void(const std::u16string&)> log;  // one log line
     std::function<void()> clearLog;
+    // After the log was cleared, before the first file: total files.
+    std::function<void(int total)> runStarting;
+    // Before each file (index from 0), after the stop check.
+    std::function<void(int index, int total, const std::string& src)> fileStarting;
+    // After each file's log lines.
+    std::function<void(const TFileResult&)> fileDone;
+    // The line logged when the run stops; the files not converted as its
+    // argument. kLogAborted when not given.
+    std::function<std::u16string(int left)> abortLine;
+    // Before the summary line is logged; the summary may be extended (the
+    // files the caller skipped).
+    std::function<void(TRunSummary&)> summarize;
     // Polled before every file; true stops the run there.
     std::function<bool()> abortRequested;
     // kAskEveryTime: asks for a folder, starting at the given one.
@@ -64,13 +143,6 @@ struct TRunCallbacks {
     std::function<void()> saveSettings;
     // After the loop (also after a stop): show the log.
     std::function<void()> showLog;
-};
-
-struct TRunSummary {
-    bool started = false;  // false when the run ended before its first file
-    bool aborted = false;
-    int converted = 0;
-    int failed = 0;
 };
 
 class TBatchRun {
@@ -90,6 +162,10 @@ public:
     // kResultDone when the output exists, else kResultFailed; the source is
     // only ever read, and nothing is left behind on failure.
     std::u16string RunProc1(const std::string& src, std::string& dst, bool referencePoints);
+    // The same, with what happened: why it failed, what the explode made.
+    // With skipUnchanged a file without dimensions is not written.
+    TFileResult ConvertFile(const std::string& src, const std::string& dst, bool referencePoints,
+                            bool skipUnchanged = false);
 
     const std::string& WorkFolder() const { return workFolder_; }
 
@@ -97,7 +173,8 @@ private:
     // Empties the drawing document and deletes the images its read extracted.
     void JwwDataFree();
     template <class Doc, class Explode>
-    bool Convert(Doc& doc, const std::string& src, const std::string& tmp, Explode explode);
+    void Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode);
+    void Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write);
 
     std::string workFolder_;
     TJwwData JWW;
@@ -110,5 +187,29 @@ private:
 std::string MakeWorkFolder();
 // Removes the work folder (when empty) and its parent "TEMP" (when empty).
 void RemoveWorkFolder(const std::string& folder);
+
+// Tidying up after processes that ended without doing so (killed, or a
+// power cut): removes the work folders of processes that no longer run
+// (with the files in them), and in folder the hidden temporary outputs
+// (".~name.<pid>-<n>.tmp", "name.~<pid>-<n>.tmp") of such processes.
+// Nothing else is touched. Returns the number of entries removed.
+int RemoveStaleWorkFolders();
+int RemoveStaleOutputs(const std::string& folder);
+// The process id in the name of one of our temporary outputs, or -1.
+long long TempOutputOwner(const std::string& name);
+
+// The input of a run: every path that names a .jww or .jws file (extension
+// in any case) is taken; a folder is taken apart when recursive (its .jww
+// and .jws files at any depth, sorted by path, links to folders not
+// followed), else refused as a folder. Refusals are reported with a reason.
+struct TIntake {
+    std::vector<std::string> files;
+    struct Refusal {
+        std::string path;
+        enum Kind { kFolder, kNotJwFile, kMissing } kind;
+    };
+    std::vector<Refusal> refused;
+};
+void PickupPath(const std::string& path, bool recursive, TIntake& intake);
 
 }  // namespace talvine

@@ -1,15 +1,19 @@
 // talvine-cli: converts drawings and figures from the command line.
 //
-//   talvine-cli [options] FILE...
-//   talvine-cli --info [--json] FILE...
+//   talvine-cli [options] FILE|FOLDER...
+//   talvine-cli --info [--json|--brief] FILE...
 //
-// Prints the log of the run (UTF-8) as each file finishes. Exit status: 0
-// when every file was converted, 1 when any was not, 2 on a usage error.
-// With --info nothing is converted: each file is described instead (exit
-// status 1 when any file could not be read).
-#include <atomic>
-#include <csignal>
+// Prints the log of the run (UTF-8) as each file finishes, a reason for
+// every failed file on standard error, and a summary at the end. Exit
+// status: 0 when every file was converted, 1 when any failed or was
+// skipped (or the log could not be written), 2 on a usage error, 130 when
+// interrupted.
+//
+// The options are parsed and the run is driven by CliMain(), which takes
+// the arguments as UTF-8 strings; main() only hands them over.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,148 +28,327 @@ namespace {
 
 constexpr char kVersion[] = "0.1.0";
 
-std::atomic<bool> g_interrupted{false};
+constexpr int kExitOk = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
 
-extern "C" void OnInterrupt(int) { g_interrupted = true; }
+// Standard output and standard error, as UTF-8 text. Every line the tool
+// prints goes through these two.
+void Out(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Err(const std::string& text) {
+    std::fflush(stdout);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
 
-void PrintUsage(std::FILE* out) {
-    std::fprintf(out,
-                 "Usage: talvine-cli [options] FILE...\n"
-                 "       talvine-cli --info [--json] FILE...\n"
-                 "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
-                 "lines, texts and points, and writes each result as a new file of the same\n"
-                 "format and version. Existing files are never overwritten: a taken name gets\n"
-                 "a branch number (plan~1.jww).\n"
-                 "\n"
-                 "Options:\n"
-                 "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
-                 "      --reference-points   turn SXF reference points into temporary points (default)\n"
-                 "      --no-reference-points\n"
-                 "                           leave SXF reference points out\n"
-                 "      --info               convert nothing; describe each file instead: format and\n"
-                 "                           version, entities of the drawing and of placed blocks,\n"
-                 "                           dimension parts, extents, paper size, block definitions,\n"
-                 "                           fonts and bound images\n"
-                 "      --json               with --info: one JSON object per line and file\n"
-                 "  -h, --help               show this help and exit\n"
-                 "      --version            show the version and exit\n"
-                 "\n"
-                 "Ctrl-C stops the run before the next file.\n");
+const char kUsage[] =
+    "Usage: talvine-cli [options] FILE|FOLDER...\n"
+    "       talvine-cli --info [--json | --brief] FILE...\n"
+    "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
+    "lines, texts and points, and writes each result as a new file of the same\n"
+    "format and version. Existing files are never overwritten: a taken name gets\n"
+    "a branch number (plan~1.jww).\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
+    "  -r, --recursive          take the .jww and .jws files in named folders, at any depth\n"
+    "      --skip-unchanged     write nothing for a file without dimensions\n"
+    "      --reference-points   turn SXF reference points into temporary points (default)\n"
+    "      --no-reference-points\n"
+    "                           leave SXF reference points out\n"
+    "  -q, --quiet              print only failed files and the summary\n"
+    "      --info               convert nothing; describe each file instead: format and\n"
+    "                           version, entities of the drawing and of placed blocks,\n"
+    "                           what the conversion will make of the dimensions, layer\n"
+    "                           group scales, extents, paper, block definitions, fonts\n"
+    "                           and bound images\n"
+    "      --json               with --info: one JSON object per line and file\n"
+    "      --brief              with --info: one line per file\n"
+    "  -h, --help               show this help and exit\n"
+    "  -V, --version            show the version and exit\n"
+    "\n"
+    "Ctrl-C stops the run before the next file.\n"
+    "\n"
+    "Exit status:\n"
+    "  0    every file was converted\n"
+    "  1    a file failed or was skipped, or the log could not be written\n"
+    "  2    usage error (unknown option, missing or unusable output folder)\n"
+    "  130  interrupted (Ctrl-C, or terminated)\n";
+
+struct TCliOptions {
+    TRunSettings settings;
+    std::vector<std::string> named;
+    bool recursive = false, quiet = false;
+    bool info = false, json = false, brief = false;
+    bool conversionOption = false;
+    bool help = false, version = false;
+};
+
+// Parses the arguments (without the program's path). Returns false with a
+// message on a usage error.
+bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::string& error) {
+    o.settings.folderMode = TOutputFolder::kSource;
+    bool optionsEnded = false;
+    auto outputDir = [&](const std::string& dir) {
+        o.settings.folderMode = TOutputFolder::kSpecified;
+        o.settings.specifiedDir = dir;
+        o.conversionOption = true;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            o.named.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a.rfind("--", 0) == 0) {
+            const size_t eq = a.find('=');
+            const std::string name = a.substr(0, eq);
+            if (name == "--output-dir") {
+                if (eq != std::string::npos) {
+                    outputDir(a.substr(eq + 1));
+                } else if (i + 1 < args.size()) {
+                    outputDir(args[++i]);
+                } else {
+                    error = "option --output-dir needs a folder";
+                    return false;
+                }
+                continue;
+            }
+            if (eq != std::string::npos) {
+                error = "option " + name + " takes no value";
+                return false;
+            }
+            if (a == "--help") o.help = true;
+            else if (a == "--version") o.version = true;
+            else if (a == "--recursive") o.recursive = true;
+            else if (a == "--quiet") o.quiet = true;
+            else if (a == "--skip-unchanged") o.settings.skipUnchanged = o.conversionOption = true;
+            else if (a == "--reference-points") o.settings.referencePoints = o.conversionOption = true;
+            else if (a == "--no-reference-points") {
+                o.settings.referencePoints = false;
+                o.conversionOption = true;
+            } else if (a == "--info") o.info = true;
+            else if (a == "--json") o.json = true;
+            else if (a == "--brief") o.brief = true;
+            else {
+                error = "unknown option " + a;
+                return false;
+            }
+        } else {
+            // Short options, bundled or not: -rq, -oDIR, -o DIR.
+            for (size_t k = 1; k < a.size(); ++k) {
+                const char c = a[k];
+                if (c == 'o') {
+                    if (k + 1 < a.size()) {
+                        outputDir(a.substr(k + 1));
+                    } else if (i + 1 < args.size()) {
+                        outputDir(args[++i]);
+                    } else {
+                        error = "option -o needs a folder";
+                        return false;
+                    }
+                    break;
+                }
+                if (c == 'h') o.help = true;
+                else if (c == 'V') o.version = true;
+                else if (c == 'r') o.recursive = true;
+                else if (c == 'q') o.quiet = true;
+                else {
+                    error = std::string("unknown option -") + c;
+                    return false;
+                }
+            }
+        }
+    }
+    if (o.help || o.version) return true;
+    if ((o.json || o.brief) && !o.info) {
+        error = std::string(o.json ? "--json" : "--brief") + " needs --info";
+        return false;
+    }
+    if (o.json && o.brief) {
+        error = "--json and --brief exclude each other";
+        return false;
+    }
+    if (o.info && (o.conversionOption || o.recursive)) {
+        error = "--info converts nothing; it takes no conversion options";
+        return false;
+    }
+    if (o.named.empty()) {
+        error = "no file named";
+        return false;
+    }
+    if (o.settings.folderMode == TOutputFolder::kSpecified) {
+        const std::string& dir = o.settings.specifiedDir;
+        if (dir.empty()) {
+            error = "option -o needs a folder";
+            return false;
+        }
+        if (platform::FileExists(dir)) {
+            error = "-o names a file, not a folder: " + dir;
+            return false;
+        }
+        if (!platform::DirExists(dir)) {
+            error = "the output folder does not exist: " + dir;
+            return false;
+        }
+    }
+    return true;
 }
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "talvine-cli: %s\nTry 'talvine-cli --help'.\n", message.c_str());
-    return 2;
-}
-
-void PrintLine(const std::u16string& line) {
-    std::printf("%s\n", Utf16ToUtf8(line).c_str());
-    std::fflush(stdout);
+    Err("talvine-cli: " + message + "\nTry 'talvine-cli --help'.\n");
+    return kExitUsage;
 }
 
 // --info: describes each file; 1 when any could not be read.
-int RunInfo(const std::vector<std::string>& files, bool json) {
-    int status = 0;
-    for (const std::string& path : files) {
+int RunInfo(const TCliOptions& o) {
+    int status = kExitOk;
+    for (const std::string& path : o.named) {
         TFileInfo info;
         std::string error;
         if (!CollectFileInfo(path, info, error)) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "talvine-cli: cannot read %s: %s\n", path.c_str(), error.c_str());
-            status = 1;
+            Err("talvine-cli: cannot read " + path + ": " + error + "\n");
+            status = kExitSomeFailed;
             continue;
         }
-        const std::string report = json ? FileInfoJson(info) : FileInfoText(info);
-        std::fwrite(report.data(), 1, report.size(), stdout);
+        Out(o.json ? FileInfoJson(info) : o.brief ? FileInfoBrief(info) : FileInfoText(info));
         std::fflush(stdout);
     }
     return status;
 }
 
-}  // namespace
+std::string Utf8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-int main(int argc, char** argv) {
-    TRunSettings settings;
-    settings.folderMode = TOutputFolder::kSource;
-    std::vector<std::string> named;
-    bool optionsEnded = false;
-    bool info = false, json = false, conversionOption = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            named.push_back(a);
-        } else if (a == "--") {
-            optionsEnded = true;
-        } else if (a == "-h" || a == "--help") {
-            PrintUsage(stdout);
-            return 0;
-        } else if (a == "--version") {
-            std::printf("talvine-cli %s\n", kVersion);
-            return 0;
-        } else if (a == "-o" || a == "--output-dir") {
-            if (i + 1 >= argc) return UsageError("option " + a + " needs a folder");
-            settings.folderMode = TOutputFolder::kSpecified;
-            settings.specifiedDir = argv[++i];
-            conversionOption = true;
-        } else if (a.rfind("--output-dir=", 0) == 0) {
-            settings.folderMode = TOutputFolder::kSpecified;
-            settings.specifiedDir = a.substr(13);
-            conversionOption = true;
-        } else if (a == "--reference-points") {
-            settings.referencePoints = true;
-            conversionOption = true;
-        } else if (a == "--no-reference-points") {
-            settings.referencePoints = false;
-            conversionOption = true;
-        } else if (a == "--info") {
-            info = true;
-        } else if (a == "--json") {
-            json = true;
-        } else {
-            return UsageError("unknown option " + a);
-        }
+std::u16string InterruptedLine(int left) {
+    return u"中断しました。未変換のファイル " + Utf8ToUtf16(std::to_string(left)) + u" 件";
+}
+
+std::string InterruptedEnglish(int left, int total) {
+    return "talvine-cli: interrupted; " + std::to_string(left) + " of " + std::to_string(total) +
+           (total == 1 ? " file" : " files") + " not converted\n";
+}
+
+int RunConversion(TCliOptions& o) {
+    // The same filter as files dropped on the window, and folders with -r.
+    TIntake intake;
+    for (const std::string& path : o.named) PickupPath(path, o.recursive, intake);
+    for (const auto& r : intake.refused) {
+        const char* why = r.kind == TIntake::Refusal::kFolder      ? "a folder (use -r to convert the files in it)"
+                          : r.kind == TIntake::Refusal::kNotJwFile ? "not a .jww or .jws file"
+                                                                   : "no such file";
+        Err("talvine-cli: skipped " + r.path + ": " + why + "\n");
     }
-    if (json && !info) return UsageError("--json needs --info");
-    if (info && conversionOption) return UsageError("--info converts nothing; it takes no conversion options");
-    if (named.empty()) return UsageError("no file named");
-    if (info) return RunInfo(named, json);
+    const int skipped = static_cast<int>(intake.refused.size());
 
-    // The same filter as files dropped on the window: existing .jww and .jws files.
-    std::vector<std::string> files;
-    int skipped = 0;
-    for (const std::string& path : named) {
-        std::string ext;
-        try {
-            ext = GetLowerExt(path);
-        } catch (const std::invalid_argument&) {
-        }
-        if ((ext == ".jww" || ext == ".jws") && FileExistsAt(path)) {
-            files.push_back(path);
-        } else {
-            std::fprintf(stderr, "talvine-cli: skipped %s: %s\n", path.c_str(),
-                         FileExistsAt(path) ? "not a .jww or .jws file" : "no such file");
-            ++skipped;
-        }
-    }
-    if (files.empty()) return 1;
-
-    bool folderMissing = false;
-    TRunCallbacks cb;
-    cb.log = PrintLine;
-    cb.abortRequested = [] { return g_interrupted.load(); };
-    cb.folderMissing = [&](const std::u16string& message) {
-        std::fprintf(stderr, "%s\n", Utf16ToUtf8(message).c_str());
-        folderMissing = true;
-    };
-
-    std::signal(SIGINT, OnInterrupt);
+    platform::InstallInterruptHandlers();
     const std::string work = MakeWorkFolder();
+    platform::SetCleanupFolder(work);
+
+    const bool counter = !o.quiet && platform::StdoutIsTerminal();
+    std::vector<std::u16string> pending;  // the lines of the file in progress
+    bool inFile = false;
+    int index = 0, total = 0;
+    TRunSummary sofar;  // for the termination texts
+    sofar.skipped = skipped;
+
+    TRunCallbacks cb;
+    cb.log = [&](const std::u16string& line) {
+        if (inFile) pending.push_back(line);
+        else Out(Utf8(line) + "\n");
+        std::fflush(stdout);
+    };
+    cb.abortRequested = [] { return platform::InterruptRequested(); };
+    cb.abortLine = InterruptedLine;
+    cb.folderMissing = [&](const std::u16string& message) { Err(Utf8(message) + "\n"); };
+    cb.runStarting = [&](int n) {
+        total = n;
+        sofar.started = true;
+        sofar.total = n;
+    };
+    cb.fileStarting = [&](int i, int n, const std::string&) {
+        index = i;
+        inFile = true;
+        pending.clear();
+        // What a termination now leaves on the screen.
+        TRunSummary t = sofar;
+        t.aborted = true;
+        t.left = n - i;
+        platform::SetTerminationTexts(Utf8(InterruptedLine(t.left)) + "\n" + Utf8(SummaryText(t)) + "\n",
+                                      InterruptedEnglish(t.left, n) + "talvine-cli: " + SummaryTextEnglish(t) + "\n");
+    };
+    cb.fileDone = [&](const TFileResult& r) {
+        inFile = false;
+        if (!o.quiet || !(r.done || r.unchanged)) {
+            std::string text;
+            for (size_t k = 0; k < pending.size(); ++k) {
+                if (k == 0 && counter) {
+                    text += '[';
+                    text += std::to_string(index + 1);
+                    text += '/';
+                    text += std::to_string(total);
+                    text += "] ";
+                }
+                text += Utf8(pending[k]) + "\n";
+            }
+            Out(text);
+            std::fflush(stdout);
+        }
+        pending.clear();
+        if (!r.done && !r.unchanged) Err("talvine-cli: " + r.src + ": " + FailureTextEnglish(r.failure, r.detail) + "\n");
+        if (r.done) ++sofar.converted, sofar.dimensions += r.counts.dimensions;
+        else if (r.unchanged) ++sofar.unchanged;
+        else ++sofar.failed;
+    };
+    cb.summarize = [&](TRunSummary& s) { s.skipped = skipped; };
+
     TRunSummary summary;
-    {
+    summary.skipped = skipped;
+    if (!intake.files.empty()) {
         TBatchRun run(work);
-        summary = run.RunProc(files, settings, cb);
+        summary = run.RunProc(intake.files, o.settings, cb);
+    } else {
+        Out(Utf8(SummaryText(summary)) + "\n");
     }
     RemoveWorkFolder(work);
-    if (folderMissing) return 2;
-    return summary.failed == 0 && !summary.aborted && skipped == 0 ? 0 : 1;
+    platform::SetCleanupFolder("");
+    if (summary.aborted) Err(InterruptedEnglish(summary.left, summary.total));
+    Err("talvine-cli: " + SummaryTextEnglish(summary) + "\n");
+
+    if (summary.aborted) return kExitInterrupted;
+    if (!intake.files.empty() && !summary.started) return kExitUsage;  // the output folder went away
+    // Files left alone on request (--skip-unchanged) were handled as asked.
+    return summary.failed == 0 && skipped == 0 ? kExitOk : kExitSomeFailed;
+}
+
+}  // namespace
+
+// The whole tool, on arguments given as UTF-8 (the program's path excluded).
+int CliMain(const std::vector<std::string>& args) {
+    TCliOptions o;
+    std::string error;
+    if (!ParseArguments(args, o, error)) return UsageError(error);
+    int status;
+    if (o.help) {
+        Out(kUsage);
+        status = kExitOk;
+    } else if (o.version) {
+        Out(std::string("talvine-cli ") + kVersion + "\n");
+        status = kExitOk;
+    } else {
+        status = o.info ? RunInfo(o) : RunConversion(o);
+    }
+    // A log that could not be written (a full disk, a closed output) is a failure.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int err = errno;
+        Err(std::string("talvine-cli: cannot write to standard output: ") + std::strerror(err) + "\n");
+        if (status == kExitOk) status = kExitSomeFailed;
+    }
+    return status;
+}
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return CliMain(args);
 }

@@ -26,9 +26,23 @@ void TakeLayer(TEntJwwAttr& a, const TEntJwwAttr& from, uint16_t flags) {
 
 double Length(const TEntJwwLine& l) { return std::hypot(l.end_x - l.start_x, l.end_y - l.start_y); }
 
+bool IsDrawn(const TEntJwwLine& ho) { return Length(ho) > 1e-8; }
+
 }  // namespace
 
-void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoints) {
+TExplodeCounts DimensionParts(const TEntJwwSunpo& d, bool referencePoints) {
+    TExplodeCounts c;
+    c.dimensions = 1;
+    c.lines = 1;
+    c.texts = RemoveBlanks(d.Moji.str).empty() ? 0 : 1;
+    if (d.bSxfMode != 0) {
+        c.lines += (IsDrawn(d.Ho1) ? 1 : 0) + (IsDrawn(d.Ho2) ? 1 : 0);
+        c.points = referencePoints ? 4 : 2;
+    }
+    return c;
+}
+
+TExplodeCounts ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoints) {
     // Cut every list to its count, so that new entries follow the valid ones.
     int32_t n = std::max(orderCount, 0);
     L.No.resize(static_cast<size_t>(n));
@@ -40,19 +54,13 @@ void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoi
     // Room for exactly what the dimensions give, so that the lists grow once
     // (a drawing with many dimensions would otherwise hold old and new
     // copies of each list while it doubles).
-    size_t lines = 0, texts = 0, points = 0;
-    for (int32_t i = 0; i < dims; ++i) {
-        const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
-        ++lines;
-        texts += RemoveBlanks(d.Moji.str).empty() ? 0 : 1;
-        if (d.bSxfMode == 0) continue;
-        lines += (Length(d.Ho1) > 1e-8 ? 1 : 0) + (Length(d.Ho2) > 1e-8 ? 1 : 0);
-        points += referencePoints ? 4 : 2;
-    }
-    L.Line.reserve(L.Line.size() + lines);
-    L.Moji.reserve(L.Moji.size() + texts);
-    L.Ten.reserve(L.Ten.size() + points);
-    L.No.reserve(L.No.size() + lines + texts + points);
+    TExplodeCounts made;
+    for (int32_t i = 0; i < dims; ++i) made += DimensionParts(L.Sunpo[static_cast<size_t>(i)], referencePoints);
+    const auto room = [](int64_t n) { return static_cast<size_t>(n); };
+    L.Line.reserve(L.Line.size() + room(made.lines));
+    L.Moji.reserve(L.Moji.size() + room(made.texts));
+    L.Ten.reserve(L.Ten.size() + room(made.points));
+    L.No.reserve(L.No.size() + room(made.lines + made.texts + made.points));
 
     for (int32_t i = 0; i < dims; ++i) {
         const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
@@ -68,7 +76,7 @@ void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoi
         if (d.bSxfMode == 0) continue;
 
         for (const TEntJwwLine* ho : {&d.Ho1, &d.Ho2}) {
-            if (!(Length(*ho) > 1e-8)) continue;  // a degenerate extension line draws nothing
+            if (!IsDrawn(*ho)) continue;  // a degenerate extension line draws nothing
             TEntJwwLine line = *ho;
             TakeLayer(line.att, d.att, kFlagFromDimensionLine);
             Append(L.Line, L.LineN, L.No, n, kEntLine, line);
@@ -91,19 +99,21 @@ void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoi
         if (e.EntType == kEntSunpo) e = TEntJwwNo{kEntNone, e.EntNo};
     }
     orderCount = n;
+    return made;
 }
 
-void ExplodeDimensions(TJwDocument& doc, bool referencePoints) {
-    ExplodeDimensionList(doc.TopLists(), doc.HeaderN1(), referencePoints);
+TExplodeCounts ExplodeDimensions(TJwDocument& doc, bool referencePoints) {
+    TExplodeCounts made = ExplodeDimensionList(doc.TopLists(), doc.HeaderN1(), referencePoints);
     const int32_t defs = std::min<int32_t>(doc.EntBlockDefN, static_cast<int32_t>(doc.EntBlockDef.size()));
     for (int32_t i = 0; i < defs; ++i) {
         TEntJwwBlockDef& def = doc.EntBlockDef[static_cast<size_t>(i)];
-        ExplodeDimensionList(ListsOf(def), def.N, referencePoints);
+        made += ExplodeDimensionList(ListsOf(def), def.N, referencePoints);
     }
+    return made;
 }
 
-void DataTransJWW(TJwwData& jww, bool referencePoints) { ExplodeDimensions(jww, referencePoints); }
+TExplodeCounts DataTransJWW(TJwwData& jww, bool referencePoints) { return ExplodeDimensions(jww, referencePoints); }
 
-void DataTransJWS(TJwsData& jws, bool referencePoints) { ExplodeDimensions(jws, referencePoints); }
+TExplodeCounts DataTransJWS(TJwsData& jws, bool referencePoints) { return ExplodeDimensions(jws, referencePoints); }
 
 }  // namespace talvine

@@ -29,17 +29,30 @@ inline constexpr uint16_t kFlagFromDimensionLine = 0x2000;
 inline constexpr uint16_t kFlagFromDimensionText = 0x4010;
 inline constexpr uint16_t kFlagFromDimensionPoint = 0x0040;
 
+// What an explode did: the dimensions dissolved and the entities made.
+struct TExplodeCounts {
+    int64_t dimensions = 0, lines = 0, texts = 0, points = 0;
+    TExplodeCounts& operator+=(const TExplodeCounts& o) {
+        dimensions += o.dimensions, lines += o.lines, texts += o.texts, points += o.points;
+        return *this;
+    }
+    bool operator==(const TExplodeCounts&) const = default;
+};
+
+// What exploding dimension d gives, without changing anything.
+TExplodeCounts DimensionParts(const TEntJwwSunpo& d, bool referencePoints);
+
 // Explodes the dimensions of one entity list whose order list holds
 // orderCount entries; orderCount receives the new count.
-void ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoints);
+TExplodeCounts ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool referencePoints);
 
 // The whole document: its top level, then every block definition in array
-// order, placed or not.
-void ExplodeDimensions(TJwDocument& doc, bool referencePoints);
+// order, placed or not. The counts are the sum over all of them.
+TExplodeCounts ExplodeDimensions(TJwDocument& doc, bool referencePoints);
 
 // The drawing's and the figure's explode; referencePoints turns the SXF
 // reference points into temporary points.
-void DataTransJWW(TJwwData& jww, bool referencePoints);
-void DataTransJWS(TJwsData& jws, bool referencePoints);
+TExplodeCounts DataTransJWW(TJwwData& jww, bool referencePoints);
+TExplodeCounts DataTransJWS(TJwsData& jws, bool referencePoints);
 
 }  // namespace talvine

@@ -5,9 +5,12 @@
 #include <memory>
 #include <new>
 
+#include "app/BatchRun.h"
+#include "app/DimensionExplode.h"
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
+#include "util/Platform.h"
 
 namespace talvine {
 
@@ -38,9 +41,50 @@ std::string Millimetres(double v) {
     return t == "-0" ? "0" : t;
 }
 
+void AddParts(TFileInfo::Parts& p, const std::vector<TEntJwwSunpo>& dims, int32_t n) {
+    for (int32_t i = 0; i < n && static_cast<size_t>(i) < dims.size(); ++i) {
+        const TEntJwwSunpo& d = dims[static_cast<size_t>(i)];
+        const TExplodeCounts c = DimensionParts(d, true);
+        p.dimensions += 1;
+        p.texts += c.texts;
+        p.lines += 1;
+        p.extensionLines += c.lines - 1;
+        p.endPoints += d.bSxfMode != 0 ? 2 : 0;
+        p.referencePoints += d.bSxfMode != 0 ? 2 : 0;
+    }
+}
+
+// Layer groups holding top-level entities, with their scales.
+template <class Doc>
+std::vector<TFileInfo::Scale> UsedScales(const Doc& d) {
+    bool used[16] = {};
+    auto mark = [&](const auto& arr, int32_t n) {
+        for (int32_t i = 0; i < n && static_cast<size_t>(i) < arr.size(); ++i)
+            used[arr[static_cast<size_t>(i)].att.nGLayer & 15] = true;
+    };
+    mark(d.EntLine, d.EntLineN);
+    mark(d.EntEnko, d.EntEnkoN);
+    mark(d.EntTen, d.EntTenN);
+    mark(d.EntMoji, d.EntMojiN);
+    mark(d.EntSunpo, d.EntSunpoN);
+    mark(d.EntSolid, d.EntSolidN);
+    mark(d.EntBlock, d.EntBlockN);
+    std::vector<TFileInfo::Scale> scales;
+    for (int g = 0; g < 16; ++g)
+        if (used[g] && static_cast<size_t>(g) < d.EntLgrp.size()) scales.push_back({g, d.EntLgrp[static_cast<size_t>(g)].adScale});
+    return scales;
+}
+
 // What both documents give the report.
 void CollectCommon(TJwDocument& d, TFileInfo& info) {
     info.counts = d.GetElementNum(-1, -1);
+    AddParts(info.drawingParts, d.EntSunpo, d.EntSunpoN);
+    for (int32_t k = 0; k < d.EntBlockTreeN && static_cast<size_t>(k) < d.EntBlockTree.size(); ++k) {
+        const int32_t defno = d.EntBlockTree[static_cast<size_t>(k)].defno;
+        if (defno < 0 || defno >= d.EntBlockDefN || static_cast<size_t>(defno) >= d.EntBlockDef.size()) continue;
+        const TEntJwwBlockDef& def = d.EntBlockDef[static_cast<size_t>(defno)];
+        AddParts(info.blockParts, def.mSunpo, def.mSunpoN);
+    }
     std::vector<int32_t> placements(d.EntBlockDef.size(), 0);
     for (int32_t k = 0; k < d.EntBlockTreeN && static_cast<size_t>(k) < d.EntBlockTree.size(); ++k) {
         const int32_t defno = d.EntBlockTree[static_cast<size_t>(k)].defno;
@@ -59,10 +103,6 @@ void CollectCommon(TJwDocument& d, TFileInfo& info) {
     }
 }
 
-std::string ReadFailure(const std::string& lastError) {
-    return "the file is damaged or incomplete" + (lastError.empty() ? std::string() : " (" + lastError + ")");
-}
-
 std::string Int(long long v) { return std::to_string(v); }
 
 struct KindCounts {
@@ -75,15 +115,7 @@ KindCounts BlockCounts(const TJwDocument::TElementCounts& c) {
     return {c.n1a, c.n2a, c.n3a, c.n4a, c.n5a, c.n6a, c.n7a, -1};
 }
 
-struct PartCounts {
-    int32_t texts, lines, extensionLines, endPoints, referencePoints;
-};
-PartCounts DrawingParts(const TJwDocument::TElementCounts& c) {
-    return {c.ns1, c.ns2, c.ns3 + c.ns4, c.ns5 + c.ns6, c.ns7 + c.ns8};
-}
-PartCounts BlockParts(const TJwDocument::TElementCounts& c) {
-    return {c.ns1a, c.ns2a, c.ns3a + c.ns4a, c.ns5a + c.ns6a, c.ns7a + c.ns8a};
-}
+using PartCounts = TFileInfo::Parts;
 
 std::string KindsText(const KindCounts& k) {
     std::string s = "lines " + Int(k.lines) + ", arcs " + Int(k.arcs) + ", points " + Int(k.points) +
@@ -94,7 +126,7 @@ std::string KindsText(const KindCounts& k) {
 }
 
 std::string PartsText(const PartCounts& p) {
-    return "texts " + Int(p.texts) + ", lines " + Int(p.lines) + ", extension lines " + Int(p.extensionLines) +
+    return "dimensions " + Int(p.dimensions) + " -> texts " + Int(p.texts) + ", lines " + Int(p.lines) + ", extension lines " + Int(p.extensionLines) +
            ", end points " + Int(p.endPoints) + ", reference points " + Int(p.referencePoints);
 }
 
@@ -107,7 +139,7 @@ std::string KindsJson(const KindCounts& k) {
 }
 
 std::string PartsJson(const PartCounts& p) {
-    return "{\"texts\":" + Int(p.texts) + ",\"lines\":" + Int(p.lines) + ",\"extension_lines\":" +
+    return "{\"dimensions\":" + Int(p.dimensions) + ",\"texts\":" + Int(p.texts) + ",\"lines\":" + Int(p.lines) + ",\"extension_lines\":" +
            Int(p.extensionLines) + ",\"end_points\":" + Int(p.endPoints) + ",\"reference_points\":" +
            Int(p.referencePoints) + "}";
 }
@@ -137,63 +169,94 @@ namespace {
 bool CollectFileInfoOf(const std::string& path, TFileInfo& info, std::string& error) {
     info = TFileInfo{};
     info.file = path;
+    auto failed = [&](TJwFailure why) {
+        error = FailureTextEnglish(ReadFailureOf(why, path), "");
+        return false;
+    };
     if (!FileExistsAt(path)) {
-        error = "no such file";
+        error = platform::DirExists(path) ? "a folder, not a file" : "no such file";
         return false;
     }
-    if (TJwwData::FileCheck(path)) {
+    const TJwFailure asJww = TJwwData::CheckFile(path);
+    const TJwFailure asJws = asJww == TJwFailure::kNone ? asJww : TJwsData::CheckFile(path);
+    if (asJww != TJwFailure::kNone && asJws != TJwFailure::kNone) {
+        // A reason about the content rather than "not a drawing" when one
+        // kind recognised its own start.
+        const TJwFailure why = asJww == TJwFailure::kCannotOpen                                      ? asJww
+                               : asJww != TJwFailure::kNotJw                                          ? asJww
+                               : asJws;
+        return failed(why);
+    }
+    if (asJww == TJwFailure::kNone) {
         auto d = std::make_unique<TJwwData>();
         d->BindImageExp = false;  // nothing is extracted
         d->BindImageExr = true;   // but the list of bound images is kept
-        if (!d->FileIn(path)) {
-            error = ReadFailure(d->LastError);
-            return false;
-        }
+        if (!d->FileIn(path)) return failed(d->LastFailure);
         info.format = "jww";
+        info.scales = UsedScales(*d);
         info.version = d->Enthd.jwVer;
-        if (!d->GetMinMaxZahyo()) {
-            error = ReadFailure(d->LastError);
-            return false;
-        }
+        if (!d->GetMinMaxZahyo()) return failed(d->LastFailure);
         info.hasPaper = true;
         d->GetPaperSize(info.paperWidth, info.paperHeight);
         info.minX = d->myMinWx, info.minY = d->myMinWy, info.maxX = d->myMaxWx, info.maxY = d->myMaxWy;
         CollectCommon(*d, info);
         return true;
     }
-    if (TJwsData::FileCheck(path)) {
+    {
         auto d = std::make_unique<TJwsData>();
-        if (!d->FileIn(path)) {
-            error = ReadFailure(d->LastError);
-            return false;
-        }
+        if (!d->FileIn(path)) return failed(d->LastFailure);
         info.format = "jws";
+        info.scales = UsedScales(*d);
         info.version = d->Enthd.jwVer;
-        if (!d->GetMinMaxZahyo()) {
-            error = ReadFailure(d->LastError);
-            return false;
-        }
+        if (!d->GetMinMaxZahyo()) return failed(d->LastFailure);
         info.minX = d->myMinWx, info.minY = d->myMinWy, info.maxX = d->myMaxWx, info.maxY = d->myMaxWy;
         CollectCommon(*d, info);
         return true;
     }
-    error = "not a Jw_cad drawing (.jww) or figure (.jws) of a known version";
-    return false;
 }
 }  // namespace
+
+std::string VersionText(int32_t version) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d.%02d", version / 100, version % 100);
+    return buf;
+}
+
+std::string PaperName(double width, double height) {
+    struct Paper {
+        const char* name;
+        double w, h;
+    };
+    static constexpr Paper kNames[] = {{"A0", 1189, 841}, {"A1", 841, 594},    {"A2", 594, 420},
+                                       {"A3", 420, 297},  {"A4", 297, 210},    {"2A", 1682, 1189},
+                                       {"3A", 2378, 1682}, {"4A", 3364, 2378}, {"5A", 4756, 3364}};
+    for (const Paper& p : kNames)
+        if (p.w == width && p.h == height) return p.name;
+    return "";
+}
 
 std::string FileInfoText(const TFileInfo& info) {
     const auto& c = info.counts;
     std::string s = info.file + "\n";
     s += "  format: " + info.format + (info.format == "jww" ? " (drawing)" : " (figure)") + ", version " +
-         Int(info.version) + "\n";
+         VersionText(info.version) + "\n";
     s += "  drawing: " + KindsText(DrawingCounts(c)) + "\n";
     s += "  in blocks: " + KindsText(BlockCounts(c)) + "\n";
-    s += "  dimension parts in the drawing: " + PartsText(DrawingParts(c)) + "\n";
-    s += "  dimension parts in blocks: " + PartsText(BlockParts(c)) + "\n";
+    s += "  dimension parts in the drawing: " + PartsText(info.drawingParts) + "\n";
+    s += "  dimension parts in blocks: " + PartsText(info.blockParts) + "\n";
+    if (!info.scales.empty()) {
+        s += "  scales:";
+        for (size_t i = 0; i < info.scales.size(); ++i)
+            s += std::string(i ? "," : "") + " group " + Int(info.scales[i].group) + " 1/" + Number(info.scales[i].scale);
+        s += "\n";
+    }
     s += "  extents: (" + Millimetres(info.minX) + ", " + Millimetres(info.minY) + ") - (" +
          Millimetres(info.maxX) + ", " + Millimetres(info.maxY) + ")\n";
-    if (info.hasPaper) s += "  paper: " + Number(info.paperWidth) + " x " + Number(info.paperHeight) + " mm\n";
+    if (info.hasPaper) {
+        const std::string name = PaperName(info.paperWidth, info.paperHeight);
+        s += "  paper: " + (name.empty() ? "" : name + ", ") + Number(info.paperWidth) + " x " +
+             Number(info.paperHeight) + " mm\n";
+    }
 
     int placed = 0;
     for (const auto& b : info.blockDefs) placed += b.placed ? 1 : 0;
@@ -215,15 +278,23 @@ std::string FileInfoText(const TFileInfo& info) {
 std::string FileInfoJson(const TFileInfo& info) {
     const auto& c = info.counts;
     std::string s = "{\"file\":" + JsonString(info.file) + ",\"format\":" + JsonString(info.format);
-    s += ",\"version\":" + Int(info.version);
+    s += ",\"version\":" + Int(info.version) + ",\"version_text\":" + JsonString(VersionText(info.version));
     s += ",\"drawing\":" + KindsJson(DrawingCounts(c));
     s += ",\"blocks\":" + KindsJson(BlockCounts(c));
-    s += ",\"dimension_parts\":{\"drawing\":" + PartsJson(DrawingParts(c)) + ",\"blocks\":" + PartsJson(BlockParts(c)) +
-         "}";
+    s += ",\"dimension_parts\":{\"drawing\":" + PartsJson(info.drawingParts) + ",\"blocks\":" +
+         PartsJson(info.blockParts) + "}";
+    s += ",\"scales\":[";
+    for (size_t i = 0; i < info.scales.size(); ++i)
+        s += std::string(i ? "," : "") + "{\"group\":" + Int(info.scales[i].group) + ",\"scale\":" +
+             Number(info.scales[i].scale) + "}";
+    s += "]";
     s += ",\"extents\":{\"min_x\":" + Number(info.minX) + ",\"min_y\":" + Number(info.minY) +
          ",\"max_x\":" + Number(info.maxX) + ",\"max_y\":" + Number(info.maxY) + "}";
     s += ",\"paper\":";
-    s += info.hasPaper ? "{\"width\":" + Number(info.paperWidth) + ",\"height\":" + Number(info.paperHeight) + "}"
+    s += info.hasPaper ? "{\"name\":" + (PaperName(info.paperWidth, info.paperHeight).empty()
+                                               ? std::string("null")
+                                               : JsonString(PaperName(info.paperWidth, info.paperHeight))) +
+                             ",\"width\":" + Number(info.paperWidth) + ",\"height\":" + Number(info.paperHeight) + "}"
                        : std::string("null");
     s += ",\"block_definitions\":[";
     for (size_t i = 0; i < info.blockDefs.size(); ++i) {
@@ -245,6 +316,29 @@ std::string FileInfoJson(const TFileInfo& info) {
         s += ",\"size\":" + Int(info.images[i].size) + "}";
     }
     return s + "]}\n";
+}
+
+std::string FileInfoBrief(const TFileInfo& info) {
+    // Drawing and placed blocks together, so that the counts of a source and
+    // of its conversion can be set side by side.
+    const auto& c = info.counts;
+    const auto& a = info.drawingParts;
+    const auto& b = info.blockParts;
+    const int64_t dims = a.dimensions + b.dimensions;
+    std::string s = info.file + ": " + (info.format == "jww" ? "drawing " : "figure ") + VersionText(info.version);
+    s += ", lines " + Int(c.n1 + c.n1a) + ", texts " + Int(c.n5 + c.n5a) + ", points " +
+         Int(c.n3 + c.n4 + c.n3a + c.n4a) + ", dimensions " + Int(dims);
+    if (dims > 0)
+        s += " (-> lines " + Int(a.lines + a.extensionLines + b.lines + b.extensionLines) + ", texts " +
+             Int(a.texts + b.texts) + ", points " +
+             Int(a.endPoints + a.referencePoints + b.endPoints + b.referencePoints) + ")";
+    const long long defs = static_cast<long long>(info.blockDefs.size());
+    s += ", " + Int(defs) + (defs == 1 ? " block definition" : " block definitions");
+    if (info.hasPaper) {
+        const std::string name = PaperName(info.paperWidth, info.paperHeight);
+        s += ", paper " + (name.empty() ? Number(info.paperWidth) + " x " + Number(info.paperHeight) + " mm" : name);
+    }
+    return s + "\n";
 }
 
 std::string JsonString(const std::string& utf8) {

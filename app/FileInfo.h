@@ -17,6 +17,19 @@ struct TFileInfo {
     std::string format;  // "jww" or "jws"
     int32_t version = 0;
     TJwDocument::TElementCounts counts;  // GetElementNum(-1, -1)
+    // What the conversion will make of the dimensions (blank texts and
+    // degenerate extension lines left out, reference points included): in
+    // the drawing, and in placed blocks once per placement.
+    struct Parts {
+        int64_t dimensions = 0, texts = 0, lines = 0, extensionLines = 0, endPoints = 0, referencePoints = 0;
+    };
+    Parts drawingParts, blockParts;
+    // Scale denominators of the layer groups that hold entities of the drawing.
+    struct Scale {
+        int group = 0;
+        double scale = 0;
+    };
+    std::vector<Scale> scales;
     double minX = 0, minY = 0, maxX = 0, maxY = 0;  // GetMinMaxZahyo
     bool hasPaper = false;                          // a figure has no paper
     double paperWidth = 0, paperHeight = 0;         // GetPaperSize, millimetres
@@ -36,13 +49,20 @@ struct TFileInfo {
 };
 
 // Reads the file (a drawing or a figure, told apart by its content) and
-// collects its report. On failure returns false with a reason in error.
+// collects its report. On failure returns false with a reason in error
+// (English, for people).
 bool CollectFileInfo(const std::string& path, TFileInfo& info, std::string& error);
 
-// The report as indented text lines, and as one JSON object on one line;
-// both end with a newline.
+// The version as Jw_cad writes it: 700 -> "7.00".
+std::string VersionText(int32_t version);
+// The name of a paper size ("A0".."A4", "2A".."5A"), or "" for another size.
+std::string PaperName(double width, double height);
+
+// The report as indented text lines, as one JSON object on one line, and
+// as one short line; each ends with a newline.
 std::string FileInfoText(const TFileInfo& info);
 std::string FileInfoJson(const TFileInfo& info);
+std::string FileInfoBrief(const TFileInfo& info);
 
 // A JSON string literal, quotes included. The text is UTF-8 (ill-formed
 // sequences become U+FFFD); quotes, backslashes and control characters are

@@ -20,15 +20,11 @@ void TJwsData::DataFree() {
     DataInit();
 }
 
-bool TJwsData::FileCheck(const std::string& fileName) {
-    platform::File f = platform::File::OpenRead(fileName);
-    if (!f.IsOpen()) return false;
-    uint8_t b[fmt::kJwsMagicLen + kFillerSize + 4];
-    if (f.Read(b, sizeof b) != static_cast<long long>(sizeof b)) return false;
-    if (std::string(reinterpret_cast<const char*>(b), fmt::kJwsMagicLen) != fmt::kJwsMagic) return false;
-    const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b + fmt::kJwsMagicLen + kFillerSize));
-    return ver >= fmt::kJwsMinVersion && ver <= fmt::kMaxVersion;
+TJwFailure TJwsData::CheckFile(const std::string& fileName) {
+    return CheckFileStart(fileName, fmt::kJwsMagic, fmt::kJwsMagicLen, kFillerSize, fmt::kJwsMinVersion);
 }
+
+bool TJwsData::FileCheck(const std::string& fileName) { return CheckFile(fileName) == TJwFailure::kNone; }
 
 void TJwsData::ReadHeader(ArchiveReader& in) {
     TEntJwsHeader& h = Enthd;

@@ -49,6 +49,9 @@ public:
 
     // True when the file starts with "JwsData" and carries a version 230..700.
     static bool FileCheck(const std::string& fileName);
+    // Why FileCheck fails: kNone when it passes, else kCannotOpen, kNotJw,
+    // kUnknownVersion or kDamaged (the magic without a version).
+    static TJwFailure CheckFile(const std::string& fileName);
     bool FileHeaderIn(const std::string& fileName);
     bool StreamHeaderIn(ArchiveReader& in);
     // Reads the whole figure; as TJwwData::FileIn, without bound images.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "jww/Archive.h"
 #include "jww/JwwFormat.h"
@@ -83,6 +84,20 @@ void TJwDocument::Fail(TJwFailure why) {
                                                   : fmt::kErrIo;
 }
 
+TJwFailure TJwDocument::CheckFileStart(const std::string& fileName, const char* magic, size_t magicLen, size_t skip,
+                                       int minVer) {
+    platform::File f = platform::File::OpenRead(fileName);
+    if (!f.IsOpen()) return TJwFailure::kCannotOpen;
+    std::vector<uint8_t> b(magicLen + skip + 4);
+    const long long got = f.Read(b.data(), b.size());
+    if (got < 0) return TJwFailure::kCannotOpen;
+    if (static_cast<size_t>(got) < magicLen || std::memcmp(b.data(), magic, magicLen) != 0) return TJwFailure::kNotJw;
+    // The right magic but no version: a file cut short.
+    if (static_cast<size_t>(got) < b.size()) return TJwFailure::kDamaged;
+    const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b.data() + magicLen + skip));
+    return ver >= minVer && ver <= fmt::kMaxVersion ? TJwFailure::kNone : TJwFailure::kUnknownVersion;
+}
+
 void TJwDocument::SetFileOutOption(int n) { FileOutOpt = (n >= 0 && n < 64) ? n : 0; }
 
 bool TJwDocument::Guarded(const std::function<void()>& step) {
@@ -134,10 +149,14 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
     std::string tmp;
     platform::File file;
     for (int attempt = 0; attempt < 100 && !file.IsOpen(); ++attempt) {
+        if (!tmp.empty()) platform::UnregisterTempPath(tmp);
         tmp = path + ".~" + std::to_string(platform::ProcessId()) + "-" + std::to_string(serial++) + ".tmp";
+        // Known before it exists, so that a terminated process leaves nothing.
+        platform::RegisterTempPath(tmp);
         file = platform::File::CreateNew(tmp);
     }
     if (!file.IsOpen()) {
+        platform::UnregisterTempPath(tmp);
         LastError = fmt::kErrIo;
         LastFailure = TJwFailure::kCannotWrite;
         return false;
@@ -151,11 +170,13 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         if (!platform::RenameReplace(tmp, path)) throw JwIoError(fmt::kErrIo);
     });
     if (ok) {
+        platform::UnregisterTempPath(tmp);
         LastFailure = TJwFailure::kNone;
         return true;
     }
     file.Close();
     platform::DeleteFile(tmp);
+    platform::UnregisterTempPath(tmp);
     return false;
 }
 

@@ -55,6 +55,7 @@ enum class TJwFailure {
     kNone,
     kCannotOpen,   // the file cannot be opened (missing, no permission)
     kNotJw,        // not a drawing or figure of a known version
+    kUnknownVersion,  // the right kind of file, of a version this program does not know
     kDamaged,      // damaged or incomplete
     kTooComplex,   // the block structure exceeds what the program handles
     kOutOfMemory,  // memory ran out
@@ -460,6 +461,12 @@ protected:
 
     // Records a failure of an operation: LastFailure and LastError.
     void Fail(TJwFailure why);
+
+    // The header check shared by both documents: the file starts with magic
+    // (magicLen bytes), then skip bytes, then a version in minVer..kMaxVersion.
+    // kNone when it does; else why not (kCannotOpen, kNotJw, kUnknownVersion).
+    static TJwFailure CheckFileStart(const std::string& fileName, const char* magic, size_t magicLen, size_t skip,
+                                     int minVer);
 
     // Runs step, the one place where a reader's or writer's errors are
     // caught: a format or stream error (or exhausted memory) sets LastError

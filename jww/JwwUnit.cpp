@@ -64,15 +64,11 @@ void TJwwData::DataFree() {
     DataInit();
 }
 
-bool TJwwData::FileCheck(const std::string& fileName) {
-    platform::File f = platform::File::OpenRead(fileName);
-    if (!f.IsOpen()) return false;
-    uint8_t b[fmt::kJwwMagicLen + 4];
-    if (f.Read(b, sizeof b) != static_cast<long long>(sizeof b)) return false;
-    if (std::string(reinterpret_cast<const char*>(b), fmt::kJwwMagicLen) != fmt::kJwwMagic) return false;
-    const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b + fmt::kJwwMagicLen));
-    return ver >= fmt::kJwwMinVersion && ver <= fmt::kMaxVersion;
+TJwFailure TJwwData::CheckFile(const std::string& fileName) {
+    return CheckFileStart(fileName, fmt::kJwwMagic, fmt::kJwwMagicLen, 0, fmt::kJwwMinVersion);
 }
+
+bool TJwwData::FileCheck(const std::string& fileName) { return CheckFile(fileName) == TJwFailure::kNone; }
 
 bool TJwwData::StreamHeaderIn(ArchiveReader& in) {
     const bool ok = Guarded([&] { ReadHeader(in); });

@@ -89,6 +89,9 @@ public:
 
     // True when the file starts with "JwwData." and a version 220..700.
     static bool FileCheck(const std::string& fileName);
+    // Why FileCheck fails: kNone when it passes, else kCannotOpen, kNotJw,
+    // kUnknownVersion or kDamaged (the magic without a version).
+    static TJwFailure CheckFile(const std::string& fileName);
     // DataInit, then reads the header and tables of the file.
     bool FileHeaderIn(const std::string& fileName);
     // Reads the header and tables from in; false on any failure (the fields

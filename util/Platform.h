@@ -104,4 +104,63 @@ std::u16string AnsiToWide(const char* bytes, size_t n);
 std::u16string UpperCase(const std::u16string& text);
 std::u16string LowerCase(const std::u16string& text);
 
+// ---- Why a call failed, folders, processes and interruption ------------
+//
+// What the batch run and the command-line tool need to tell users what went
+// wrong, to take folders as input, to tidy up after processes that ended
+// without doing so, and to stop cleanly when interrupted or terminated.
+
+// Why the last failed file call of this thread (File::OpenRead, CreateWrite,
+// CreateNew, Read, Write, Close) failed. Successful calls leave it as it is.
+enum class IoError {
+    kNone,
+    kNotFound,    // no such file or folder
+    kPermission,  // access denied, read-only file system
+    kNoSpace,     // disk full, quota or file-size limit reached
+    kOther,
+};
+IoError LastIoError();
+// Forgets the last failure: LastIoError gives kNone until the next one.
+void ClearLastIoError();
+
+// One entry of a folder.
+struct DirEntry {
+    std::string name;     // UTF-8, without the folder
+    bool isDir = false;   // a folder (a link to a folder is not one)
+    bool isLink = false;  // a symbolic link (or junction)
+};
+// The entries of a folder, without "." and "..", in no particular order.
+// False when the folder cannot be listed.
+bool ListDir(const std::string& dir, std::vector<DirEntry>& entries);
+
+// True when a process with this id runs; also true when that cannot be
+// told (so that nothing of a living process is ever taken for stale).
+bool ProcessRunning(long long pid);
+
+// Interruption. After InstallInterruptHandlers:
+// - an interrupt from the terminal (Ctrl-C; Ctrl-Break on Windows) only sets
+//   the flag InterruptRequested returns, so that a run can stop between
+//   files; a second one terminates as below;
+// - a request to terminate (SIGTERM, SIGHUP; closing the console window on
+//   Windows) terminates at once: every registered temporary file is
+//   deleted, the cleanup folder is emptied and removed (and its parent too
+//   when that is then empty), the termination texts are written to standard
+//   output and standard error, and the process exits with status 130;
+// - a write to a closed pipe fails with an error instead of ending the
+//   process.
+void InstallInterruptHandlers();
+bool InterruptRequested();
+// Temporary files to delete on termination: a path is registered before
+// the file is created and unregistered once it is gone or published. At
+// most kMaxTempPaths at a time; false when no slot is free.
+inline constexpr int kMaxTempPaths = 8;
+bool RegisterTempPath(const std::string& path);
+void UnregisterTempPath(const std::string& path);
+// The folder (the run's work folder) to remove on termination; "" for none.
+void SetCleanupFolder(const std::string& folder);
+// What to write on termination (UTF-8; each may be empty).
+void SetTerminationTexts(const std::string& toStdout, const std::string& toStderr);
+// True when standard output is a terminal (a console window).
+bool StdoutIsTerminal();
+
 }  // namespace talvine::platform

@@ -13,6 +13,32 @@
 
 namespace talvine::platform {
 
+namespace {
+
+thread_local IoError g_lastIoError = IoError::kNone;
+
+// Records why a call failed, for LastIoError; returns the value to give back.
+template <class T>
+T Failed(int err, T result) {
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR: g_lastIoError = IoError::kNotFound; break;
+        case EACCES:
+        case EPERM:
+        case EROFS: g_lastIoError = IoError::kPermission; break;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: g_lastIoError = IoError::kNoSpace; break;
+        default: g_lastIoError = IoError::kOther; break;
+    }
+    return result;
+}
+
+}  // namespace
+
+IoError LastIoError() { return g_lastIoError; }
+void ClearLastIoError() { g_lastIoError = IoError::kNone; }
+
 File::~File() { Close(); }
 
 File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
@@ -31,12 +57,11 @@ File File::OpenRead(const std::string& path) {
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-            ::close(fd);
-            fd = -1;
-        }
+    if (fd < 0) return Failed(errno, File());
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return Failed(EISDIR, File());
     }
     return File(fd);
 }
@@ -46,7 +71,7 @@ File File::CreateWrite(const std::string& path) {
     do {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     } while (fd < 0 && errno == EINTR);
-    return File(fd);
+    return fd < 0 ? Failed(errno, File()) : File(fd);
 }
 
 File File::CreateNew(const std::string& path) {
@@ -54,7 +79,7 @@ File File::CreateNew(const std::string& path) {
     do {
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
-    return File(fd);
+    return fd < 0 ? Failed(errno, File()) : File(fd);
 }
 
 long long File::Read(void* buf, size_t n) {
@@ -65,7 +90,7 @@ long long File::Read(void* buf, size_t n) {
         ssize_t r = ::read(fd_, p + done, n - done);
         if (r < 0) {
             if (errno == EINTR) continue;
-            return done > 0 ? static_cast<long long>(done) : -1;
+            return done > 0 ? static_cast<long long>(done) : Failed(errno, -1LL);
         }
         if (r == 0) break;
         done += static_cast<size_t>(r);
@@ -80,7 +105,7 @@ bool File::Write(const void* buf, size_t n) {
         ssize_t r = ::write(fd_, p, n);
         if (r < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return Failed(errno, false);
         }
         p += r;
         n -= static_cast<size_t>(r);
@@ -98,7 +123,7 @@ bool File::Close() {
     if (fd_ < 0) return true;
     int r = ::close(fd_);
     fd_ = -1;
-    return r == 0 || errno == EINTR;
+    return r == 0 || errno == EINTR || Failed(errno, false);
 }
 
 bool FileExists(const std::string& path) {

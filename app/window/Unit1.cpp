@@ -25,6 +25,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -38,6 +39,7 @@
 #include <stdexcept>
 
 #include "app/BatchRun.h"
+#include "app/Form1Core.h"
 #include "jww/DisplayTables.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -46,8 +48,6 @@ namespace talvine {
 
 namespace {
 
-const char16_t kFolderDialogText[] = u"変換後のファイルを保存するフォルダを指定して下さい";
-const char16_t kOpenDialogTitle[] = u"変換元ファイルを指定";
 
 QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
 QString Q(const char16_t* s) { return QString::fromUtf16(s); }
@@ -104,9 +104,6 @@ bool IsUserInput(QEvent::Type type) {
 
 }  // namespace
 
-const char16_t* const TForm1::kOpenFilter =
-    u"Jw_cad ファイル(*.jw?)|*.jww;*.jws|Jw_cad 図面ファイル|*.jww|Jw_cad 図形ファイル|*.jws|全てのファイル(*.*)|*.*";
-
 TFormOptions TFormOptions::FromApplication() {
     TFormOptions o;
     const TSettingsFiles files = LocateSettingsFiles(Path(QCoreApplication::applicationFilePath()));
@@ -118,13 +115,20 @@ TFormOptions TFormOptions::FromApplication() {
     return o;
 }
 
-TForm1::TForm1(TFormOptions options, QWidget* parent) : QMainWindow(parent), options_(std::move(options)) {
+TForm1::TForm1(TFormOptions options, QWidget* parent)
+    : QMainWindow(parent),
+      options_(std::move(options)),
+      core_(*this, TForm1Paths{options_.settingsLoad, options_.settingsSave, Path(options_.programFolder),
+                               options_.workFolder}),
+      gstyle(core_.gstyle),
+      Fidx(core_.Fidx),
+      FList(core_.FList) {
     CreateComponents();
-    FormCreate();
+    core_.FormCreate();
 }
 
 TForm1::~TForm1() {
-    FormClose();
+    core_.FormClose();
     qApp->removeEventFilter(this);
 }
 
@@ -242,9 +246,7 @@ void TForm1::CreateComponents() {
     column->addWidget(PageControl1, 1);
 
     StatusBar1 = named(new QStatusBar(this), "StatusBar1");
-    StatusBar1Text =
-        named(new QLabel(Q(u"※保存先フォルダに同じ名前のファイルが存在する場合は名前に枝番が付きます"), StatusBar1),
-              "StatusBar1Text");
+    StatusBar1Text = named(new QLabel(Q(kStatusBarText), StatusBar1), "StatusBar1Text");
     // One size smaller than the window's font, so that the whole note fits.
     StatusBar1Text->setFont(JapaneseFont(12));
     StatusBar1Text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // clipped, never widening
@@ -257,9 +259,9 @@ void TForm1::CreateComponents() {
     OpenDialog1->setOption(QFileDialog::HideNameFilterDetails, true);
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, !options_.nativeDialogs);
 
-    connect(folderGroup_, &QButtonGroup::buttonToggled, this, [this] { RadioButtonFl1Click(); });
-    connect(ButtonFl1, &QPushButton::clicked, this, [this] { BrowseForFolder1Execute(); });
-    connect(ComboBoxSc1, &QComboBox::activated, this, [this](int index) { ComboBoxSc1Select(index); });
+    connect(folderGroup_, &QButtonGroup::buttonToggled, this, [this] { core_.RadioButtonFl1Click(); });
+    connect(ButtonFl1, &QPushButton::clicked, this, [this] { core_.ButtonFl1Click(); });
+    connect(ComboBoxSc1, &QComboBox::activated, this, [this](int index) { core_.ComboBoxSc1Select(index); });
 }
 
 QFont TForm1::JapaneseFont(int pixelSize) {
@@ -279,9 +281,10 @@ QFont TForm1::JapaneseFont(int pixelSize) {
 }
 
 QStringList TForm1::ScreenStyles() {
-    QStringList names{Q(kDefaultStyleName)};
-    for (const QString& key : QStyleFactory::keys())
-        if (key.compare(names.first(), Qt::CaseInsensitive) != 0) names << key;
+    std::vector<std::u16string> keys;
+    for (const QString& key : QStyleFactory::keys()) keys.push_back(U16(key));
+    QStringList names;
+    for (const std::u16string& n : TForm1Core::StyleList(keys)) names << Q(n);
     return names;
 }
 
@@ -300,206 +303,44 @@ QStringList TForm1::OpenDialogFilters() {
     return filters;
 }
 
-// ---- Lifecycle ----------------------------------------------------------
-
-void TForm1::FormCreate() {
-    workFolder_ = options_.workFolder;
-    if (workFolder_.empty()) {
-        workFolder_ = MakeWorkFolder();
-        ownWorkFolder_ = true;
-    } else {
-        platform::ForceDirectories(workFolder_);  // a failure shows later as a failed file
-    }
-    OpenDatFile(options_.settingsLoad);
-
-    ComboBoxSc1->addItems(ScreenStyles());
-    ApplyStyle();
-    ComboBoxSc1->setCurrentIndex(ComboBoxSc1->findText(gstyle));
-    PlaceWindow();
-}
-
-void TForm1::ApplyStyle() {
-    if (ComboBoxSc1->findText(gstyle) < 0) gstyle = Q(kDefaultStyleName);
-    SystemStyleName();  // remember the system's style before changing it
-    const QString name = gstyle == Q(kDefaultStyleName) ? SystemStyleName() : gstyle;
-    if (name.isEmpty() || QApplication::style()->name().compare(name, Qt::CaseInsensitive) == 0) return;
-    if (!QApplication::setStyle(name)) {
-        gstyle = Q(kDefaultStyleName);
-        if (!SystemStyleName().isEmpty()) QApplication::setStyle(SystemStyleName());
-    }
-}
-
-void TForm1::PlaceWindow() {
-    // The settings keep the outer size of the Windows program's window.
-    const QSize client(Fm1w - kFrameWidth, Fm1h - kFrameHeight);
-    resize(client.expandedTo(minimumSizeHint()));
-    const QRect frame(Fm1x, Fm1y, width() + kFrameWidth, height() + kFrameHeight);
-    // A place on no screen (a monitor since removed) is left to the system.
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen->availableGeometry().intersects(frame.adjusted(0, 0, -frame.width() / 2, -frame.height() / 2))) {
-            move(Fm1x, Fm1y);
-            break;
-        }
-    }
-}
+// ---- Life cycle: Qt's events onto the core --------------------------------
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!shown_) {
-        shown_ = true;
-        FormShow();
-    }
-}
-
-void TForm1::FormShow() {
-    ResetUtilDefaults();
-    ResetLayerAttrTable();
-    run_ = std::make_unique<TBatchRun>(workFolder_);
-    setAcceptDrops(true);
-
-    FList.clear();
-    for (const QString& arg : options_.arguments) PickupFile(arg);
+    if (shown_) return;
+    shown_ = true;
+    std::vector<std::string> arguments;
+    // A relative path of the command line is taken from the current folder.
+    for (const QString& arg : options_.arguments)
+        if (!arg.isEmpty()) arguments.push_back(Path(QFileInfo(arg).absoluteFilePath()));
     // Started from the event loop, so that the window is on screen first.
-    if (FListN() > 0) QTimer::singleShot(0, this, [this] { RunProc(); });
+    if (core_.FormShow(arguments)) QTimer::singleShot(0, this, [this] { core_.RunProc(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        // Closing during a run stops it before the next file; the window
-        // closes when the run has ended.
-        closePending_ = true;
-        escapePressed_ = true;
-        event->ignore();
+    if (!core_.CloseRequested()) {
+        event->ignore();  // the run stops before its next file, then the window closes
         return;
     }
-    FormClose();
+    core_.FormClose();
     event->accept();
 }
 
-void TForm1::FormClose() {
-    if (closed_) return;
-    closed_ = true;
-    run_.reset();  // empties and destroys the documents, deleting extracted images
-    if (ownWorkFolder_)
-        RemoveWorkFolder(workFolder_);
-    else if (!workFolder_.empty())
-        platform::RemoveDir(workFolder_);
-    FList.clear();
-    SaveDatFile(options_.settingsSave);
-}
-
-// ---- Settings -----------------------------------------------------------
-
-void TForm1::OpenDatFile(const std::string& path) {
-    const TSettings s = talvine::OpenDatFile(path, U16(options_.programFolder));
-    Fm1x = s.Fm1x;
-    Fm1y = s.Fm1y;
-    Fm1w = s.Fm1w;
-    Fm1h = s.Fm1h;
-    SetFolderChoice(s.folderChoice);
-    EditFl1->setText(Q(s.EditFl1));
-    Label1->setText(Q(s.Label1));
-    LabelPreFolder->setText(Q(s.LabelPreFolder));
-    Fidx = s.Fidx;
-    gstyle = Q(s.gstyle);
-    CheckBox1->setChecked(s.CheckBox1);
-}
-
-TSettings TForm1::CurrentSettings() const {
-    TSettings s;
-    // The outer frame: its place, and the client area plus the Windows frame.
-    s.Fm1x = pos().x();
-    s.Fm1y = pos().y();
-    s.Fm1w = width() + kFrameWidth;
-    s.Fm1h = height() + kFrameHeight;
-    s.folderChoice = FolderChoice();
-    s.EditFl1 = U16(EditFl1->text());
-    s.Label1 = U16(Label1->text());
-    s.LabelPreFolder = U16(LabelPreFolder->text());
-    s.Fidx = Fidx;
-    s.gstyle = U16(gstyle);
-    s.CheckBox1 = CheckBox1->isChecked();
-    return s;
-}
-
-bool TForm1::SaveDatFile(const std::string& path) { return talvine::SaveDatFile(path, CurrentSettings()); }
-
-// ---- Output-folder controls ---------------------------------------------
-
-void TForm1::SetFolderChoice(int choice) {
-    // An exclusive group keeps one button checked; the settings may leave none.
-    folderGroup_->setExclusive(false);
-    for (QAbstractButton* b : folderGroup_->buttons()) b->setChecked(folderGroup_->id(b) == choice);
-    folderGroup_->setExclusive(true);
-    RadioButtonFl1Click();
-}
-
-int TForm1::FolderChoice() const {
-    const int id = folderGroup_->checkedId();
-    return id < 0 ? 0 : id;
-}
-
-void TForm1::RadioButtonFl1Click() {
-    const bool specified = RadioButtonFl4->isChecked();
-    EditFl1->setEnabled(specified);
-    ButtonFl1->setEnabled(specified);
-}
-
-QString TForm1::BrowseForFolder(const QString& start) {
-    QFileDialog::Options o = QFileDialog::ShowDirsOnly;
-    if (!options_.nativeDialogs) o |= QFileDialog::DontUseNativeDialog;
-    const QString from = IsDir(start) ? start : options_.programFolder;
-    return QFileDialog::getExistingDirectory(this, Q(kFolderDialogText), from, o);
-}
-
-void TForm1::BrowseForFolder1Execute() {
-    const QString folder = BrowseForFolder(EditFl1->text());
-    if (!folder.isEmpty()) BrowseForFolder1Accept(folder);
-}
-
-void TForm1::BrowseForFolder1Accept(const QString& folder) { EditFl1->setText(WithDelim(folder)); }
-
-TFolderAnswer TForm1::BrowseForFolder2Execute(const std::string& start) {
-    TFolderAnswer answer;
-    const QString folder = BrowseForFolder(FromPath(start));
-    if (folder.isEmpty()) {
-        answer.status = TFolderAnswer::kCancelled;
-    } else {
-        BrowseForFolder2Accept(folder);
-        answer.status = TFolderAnswer::kAccepted;
-        answer.folder = Path(LabelPreFolder->text());
-    }
-    return answer;
-}
-
-void TForm1::BrowseForFolder2Accept(const QString& folder) { LabelPreFolder->setText(WithDelim(folder)); }
-
-void TForm1::ComboBoxSc1Select(int index) {
-    // Applied at the next start.
-    if (index >= 0) gstyle = ComboBoxSc1->itemText(index);
-}
-
-// ---- File intake --------------------------------------------------------
-
 void TForm1::PickupFile(const QString& fn) {
-    if (fn.isEmpty()) return;
-    // A relative path of the command line is taken from the current folder.
-    const std::string path = Path(QFileInfo(fn).absoluteFilePath());
-    std::string ext;
-    try {
-        ext = GetLowerExt(path);
-    } catch (const std::invalid_argument&) {
-        return;
-    }
-    if ((ext == ".jww" || ext == ".jws") && FileExistsAt(path)) FList.push_back(path);
+    if (!fn.isEmpty()) core_.PickupFile(Path(QFileInfo(fn).absoluteFilePath()));
 }
 
 void TForm1::WMDropFiles(const QStringList& paths) {
-    if (running_) return;
-    FList.clear();
-    for (const QString& p : paths) PickupFile(p);
-    if (FListN() > 0) RunProc();
+    std::vector<std::string> list;
+    for (const QString& p : paths)
+        if (!p.isEmpty()) list.push_back(Path(QFileInfo(p).absoluteFilePath()));
+    core_.WMDropFiles(list);
 }
+
+void TForm1::Label3Click() { core_.Label3Click(); }
+void TForm1::RunProc() { core_.RunProc(); }
+void TForm1::OpenDatFile(const std::string& path) { core_.OpenDatFile(path); }
+bool TForm1::SaveDatFile(const std::string& path) { return core_.SaveDatFile(path); }
 
 QStringList TForm1::LocalFiles(const QMimeData* data) {
     QStringList paths;
@@ -510,11 +351,11 @@ QStringList TForm1::LocalFiles(const QMimeData* data) {
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
-    if (!running_ && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!core_.Running() && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TForm1::dragMoveEvent(QDragMoveEvent* event) {
-    if (!running_ && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!core_.Running() && !LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
@@ -525,29 +366,6 @@ void TForm1::dropEvent(QDropEvent* event) {
     QTimer::singleShot(0, this, [this, paths] { WMDropFiles(paths); });
 }
 
-void TForm1::Label3Click() {
-    if (running_) return;
-    const QStringList filters = OpenDialogFilters();
-    const QString start = Label1->text();
-    OpenDialog1->setDirectory(IsDir(start) ? start : QDir::homePath());
-    OpenDialog1->setNameFilters(filters);
-    OpenDialog1->selectNameFilter(filters.value(std::clamp<int32_t>(Fidx, 1, static_cast<int32_t>(filters.size())) - 1));
-    OpenDialog1->selectFile(Q(u"\u3000"));
-    if (OpenDialog1->exec() != QDialog::Accepted) return;
-    const QStringList files = OpenDialog1->selectedFiles();
-    if (files.isEmpty()) return;
-    Label1->setText(WithDelim(QFileInfo(files.first()).absolutePath()));
-    // The dialog names its filter without the patterns.
-    const QString chosen = OpenDialog1->selectedNameFilter();
-    for (qsizetype i = 0; i < filters.size(); ++i)
-        if (filters[i] == chosen || filters[i].startsWith(chosen + " (")) Fidx = static_cast<int32_t>(i) + 1;
-    FList.clear();
-    for (const QString& f : files) PickupFile(f);
-    if (FListN() > 0) RunProc();
-}
-
-// ---- The run ------------------------------------------------------------
-
 bool TForm1::IsMine(QObject* object) const {
     if (object == this) return true;
     if (auto* w = qobject_cast<QWidget*>(object)) return isAncestorOf(w);
@@ -556,7 +374,7 @@ bool TForm1::IsMine(QObject* object) const {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (running_) {
+    if (core_.Running()) {
         if (!IsUserInput(event->type()) || !IsMine(watched)) return false;
         if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
             escapePressed_ = true;
@@ -573,63 +391,155 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::RunProc() {
-    if (running_ || FList.empty() || !run_) return;
+// ---- The view: controls ----------------------------------------------------
 
-    TRunSettings s;
-    const int choice = FolderChoice();
-    s.folderMode = choice >= 1 && choice <= 4 ? static_cast<TOutputFolder>(choice) : TOutputFolder::kAskEveryTime;
-    if (s.folderMode == TOutputFolder::kDesktop) s.desktopDir = UserFolder(QStandardPaths::DesktopLocation);
-    if (s.folderMode == TOutputFolder::kDocuments) s.documentsDir = UserFolder(QStandardPaths::DocumentsLocation);
-    s.specifiedDir = Path(EditFl1->text());
-    s.preFolder = Path(LabelPreFolder->text());
-    s.referencePoints = CheckBox1->isChecked();
+int TForm1::FolderChoice() const {
+    const int id = folderGroup_->checkedId();
+    return id < 0 ? 0 : id;
+}
 
-    TRunCallbacks cb;
-    // Between files the window repaints. Pending events are processed in
-    // full, input included: the filter keeps the input from the window. (With
-    // ExcludeUserInputEvents the system would hold a key press back until the
-    // run ends, and Escape would come too late.)
-    cb.log = [this](const std::u16string& line) {
-        ListBox1->addItem(Q(line));
-        ListBox1->scrollToBottom();
-        QCoreApplication::processEvents();
-    };
-    cb.clearLog = [this] { ListBox1->clear(); };
-    cb.abortRequested = [this] {
-        // Takes the input that arrived since the last look; the filter has
-        // noted whether Escape was among it.
-        QCoreApplication::processEvents();
-        return escapePressed_;
-    };
-    cb.askFolder = [this](const std::string& start) { return BrowseForFolder2Execute(start); };
-    cb.folderMissing = [this](const std::u16string& message) {
-        QString text = Q(message);
-        text.replace("\r\n", "\n");
-        QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, this);
-        box.exec();
-    };
-    cb.saveSettings = [this] { SaveDatFile(options_.settingsSave); };
-    cb.showLog = [this] { PageControl1->setCurrentIndex(1); };
+void TForm1::SetFolderChoice(int choice) {
+    // An exclusive group keeps one button checked; the settings may leave none.
+    const QSignalBlocker quiet(folderGroup_);
+    folderGroup_->setExclusive(false);
+    for (QAbstractButton* b : folderGroup_->buttons()) b->setChecked(folderGroup_->id(b) == choice);
+    folderGroup_->setExclusive(true);
+}
 
-    struct Running {
-        TForm1* form;
-        explicit Running(TForm1* f) : form(f) {
-            form->running_ = true;
-            form->escapePressed_ = false;
-            qApp->installEventFilter(form);
+void TForm1::EnableSpecifiedFolder(bool enabled) {
+    EditFl1->setEnabled(enabled);
+    ButtonFl1->setEnabled(enabled);
+}
+
+std::u16string TForm1::EditFl1Text() const { return U16(EditFl1->text()); }
+void TForm1::SetEditFl1Text(const std::u16string& text) { EditFl1->setText(Q(text)); }
+std::u16string TForm1::Label1Text() const { return U16(Label1->text()); }
+void TForm1::SetLabel1Text(const std::u16string& text) { Label1->setText(Q(text)); }
+std::u16string TForm1::LabelPreFolderText() const { return U16(LabelPreFolder->text()); }
+void TForm1::SetLabelPreFolderText(const std::u16string& text) { LabelPreFolder->setText(Q(text)); }
+bool TForm1::CheckBox1Checked() const { return CheckBox1->isChecked(); }
+void TForm1::SetCheckBox1Checked(bool checked) { CheckBox1->setChecked(checked); }
+
+void TForm1::SetStyleList(const std::vector<std::u16string>& names, int selected) {
+    const QSignalBlocker quiet(ComboBoxSc1);
+    ComboBoxSc1->clear();
+    for (const std::u16string& n : names) ComboBoxSc1->addItem(Q(n));
+    ComboBoxSc1->setCurrentIndex(selected);
+}
+
+TWindowPlace TForm1::WindowPlace() const {
+    // The outer frame: its place, and the client area plus the Windows frame.
+    return {pos().x(), pos().y(), width() + kFrameWidth, height() + kFrameHeight};
+}
+
+void TForm1::SetWindowPlace(const TWindowPlace& p) {
+    // The settings keep the outer size of the Windows program's window.
+    const QSize client(p.width - kFrameWidth, p.height - kFrameHeight);
+    resize(client.expandedTo(minimumSizeHint()));
+    const QRect frame(p.x, p.y, width() + kFrameWidth, height() + kFrameHeight);
+    // A place on no screen (a monitor since removed) is left to the system.
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersects(frame.adjusted(0, 0, -frame.width() / 2, -frame.height() / 2))) {
+            move(p.x, p.y);
+            break;
         }
-        ~Running() {
-            qApp->removeEventFilter(form);
-            form->running_ = false;
-        }
-    };
-    const std::vector<std::string> files = FList;
-    {
-        Running guard(this);
-        run_->RunProc(files, s, cb);
     }
-    if (closePending_) QTimer::singleShot(0, this, [this] { close(); });
+}
+
+// ---- The view: the toolkit -------------------------------------------------
+
+std::vector<std::u16string> TForm1::ToolkitStyles() const {
+    std::vector<std::u16string> names;
+    for (const QString& key : QStyleFactory::keys()) names.push_back(U16(key));
+    return names;
+}
+
+bool TForm1::ApplyStyle(const std::u16string& style) {
+    SystemStyleName();  // remember the system's style before changing it
+    const QString name = style == kDefaultStyleName ? SystemStyleName() : Q(style);
+    if (name.isEmpty() || QApplication::style()->name().compare(name, Qt::CaseInsensitive) == 0) return true;
+    if (QApplication::setStyle(name)) return true;
+    if (!SystemStyleName().isEmpty()) QApplication::setStyle(SystemStyleName());
+    return false;
+}
+
+std::string TForm1::DesktopFolder() const { return UserFolder(QStandardPaths::DesktopLocation); }
+std::string TForm1::DocumentsFolder() const { return UserFolder(QStandardPaths::DocumentsLocation); }
+void TForm1::AcceptDrops() { setAcceptDrops(true); }
+
+// ---- The view: feedback and dialogs -----------------------------------------
+
+void TForm1::ClearLog() { ListBox1->clear(); }
+
+void TForm1::AppendLog(const std::u16string& line) {
+    ListBox1->addItem(Q(line));
+    ListBox1->scrollToBottom();
+    // Painted now; input meanwhile goes to the filter, which keeps it away.
+    QCoreApplication::processEvents();
+}
+
+void TForm1::ShowLogTab() {
+    PageControl1->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+}
+
+void TForm1::SetStatusText(const std::u16string& text) {
+    StatusBar1Text->setText(Q(text));
+    QCoreApplication::processEvents();
+}
+
+void TForm1::ShowFolderMissing(const std::u16string& message) {
+    QString text = Q(message);
+    text.replace("\r\n", "\n");
+    QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+TFolderAnswer TForm1::BrowseForFolder(const std::string& start) {
+    QFileDialog::Options o = QFileDialog::ShowDirsOnly;
+    if (!options_.nativeDialogs) o |= QFileDialog::DontUseNativeDialog;
+    const QString from = IsDir(FromPath(start)) ? FromPath(start) : options_.programFolder;
+    const QString folder = QFileDialog::getExistingDirectory(this, Q(kFolderDialogText), from, o);
+    if (folder.isEmpty()) return {TFolderAnswer::kCancelled, {}};
+    return {TFolderAnswer::kAccepted, Path(folder)};
+}
+
+bool TForm1::ExecuteOpenDialog(const TOpenDialogRequest& request, TOpenDialogAnswer& answer) {
+    const QStringList filters = OpenDialogFilters();
+    OpenDialog1->setDirectory(request.startFolder.empty() ? QDir::homePath() : FromPath(request.startFolder));
+    OpenDialog1->setNameFilters(filters);
+    OpenDialog1->selectNameFilter(filters.value(request.filterIndex - 1));
+    OpenDialog1->selectFile(Q(request.fileName));
+    if (OpenDialog1->exec() != QDialog::Accepted) return false;
+    for (const QString& f : OpenDialog1->selectedFiles()) answer.files.push_back(Path(f));
+    // The dialog names its filter without the patterns.
+    const QString chosen = OpenDialog1->selectedNameFilter();
+    answer.filterIndex = request.filterIndex;
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (filters[i] == chosen || filters[i].startsWith(chosen + " (")) answer.filterIndex = static_cast<int>(i) + 1;
+    return true;
+}
+
+// ---- The view: during a run ---------------------------------------------------
+
+void TForm1::BeginRun() {
+    escapePressed_ = false;
+    qApp->installEventFilter(this);
+}
+
+void TForm1::EndRun() { qApp->removeEventFilter(this); }
+
+bool TForm1::PollEscape() {
+    // Takes the input that arrived since the last look; the filter has noted
+    // whether Escape was among it. (With ExcludeUserInputEvents the system
+    // would hold a key press back until the run ends, and Escape would come
+    // too late.)
+    QCoreApplication::processEvents();
+    return escapePressed_;
+}
+
+void TForm1::CloseLater() {
+    QTimer::singleShot(0, this, [this] { close(); });
 }
 
 }  // namespace talvine

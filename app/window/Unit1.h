@@ -1,18 +1,18 @@
-// The main window TForm1: the output-folder choice, the drop area and the
-// link that opens the file dialog, the settings and log tabs, and the
-// status bar. It owns the file list and the batch run (with its two
-// documents) and keeps its choices in the settings file (app/Settings.h).
-// Files arrive by drag and drop, through the open-file dialog or on the
-// command line; each intake replaces the file list and starts a run.
+// The main window TForm1 in Qt 6 Widgets: the output-folder choice, the
+// drop area and the link that opens the file dialog, the settings and log
+// tabs, and the status bar. Its logic (life cycle, settings, intake, the
+// run and its feedback) is TForm1Core's (app/Form1Core.h); this class
+// builds the widgets, maps them onto TForm1View and forwards its events.
 //
-// A run happens on this thread, one file after another. Between files the
-// window repaints, but user input does not reach it: while a run goes, an
-// application-wide event filter swallows every mouse, keyboard and drop
-// event meant for this window and only notes whether Escape was pressed.
-// Pending input is taken from the system queue just before each file, so a
-// press of Escape at any moment stops the run before the next file, never
-// inside one. Closing the window during a run stops it the same way; the
-// window closes when the run has ended.
+// A run happens on this thread, one file after another. Each file's lines
+// appear as it finishes and the status bar shows "n / N: name", but user
+// input does not reach the window: while a run goes, an application-wide
+// event filter swallows every mouse, keyboard and drop event meant for this
+// window and only notes whether Escape was pressed. Pending input is taken
+// from the system queue just before each file, so a press of Escape at any
+// moment stops the run before the next file, never inside one. Closing the
+// window during a run stops it the same way; the window closes when the run
+// has ended.
 #pragma once
 
 #include <QMainWindow>
@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Form1Core.h"
 #include "app/Settings.h"
 
 class QButtonGroup;
@@ -40,9 +41,6 @@ class QStatusBar;
 class QTabWidget;
 
 namespace talvine {
-
-class TBatchRun;
-struct TFolderAnswer;
 
 inline constexpr char kApplicationTitle[] = "Talvine";
 inline constexpr char kWindowCaption[] = "Talvine Ver.1.10";
@@ -63,8 +61,12 @@ struct TFormOptions {
     static TFormOptions FromApplication();
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public TForm1View {
     Q_OBJECT
+
+    // First, so that the references below bind to a constructed core.
+    TFormOptions options_;
+    TForm1Core core_;
 
 public:
     explicit TForm1(TFormOptions options, QWidget* parent = nullptr);
@@ -97,15 +99,15 @@ public:
     QLabel* StatusBar1Text;
     QFileDialog* OpenDialog1;
 
-    // ---- Fields ----
-    QString gstyle;  // the style applied at start
-    int32_t Fm1x = 50, Fm1y = 50, Fm1w = 480, Fm1h = 480;
-    int32_t Fidx = 1;
-    std::vector<std::string> FList;  // paths admitted by PickupFile
-    int FListN() const { return static_cast<int>(FList.size()); }
+    // ---- Fields (the core's) ----
+    TForm1Core& Core() { return core_; }
+    std::u16string& gstyle;  // the style applied at start
+    int32_t& Fidx;
+    std::vector<std::string>& FList;  // paths admitted by PickupFile
+    int FListN() const { return core_.FListN(); }
 
-    // ---- File intake ----
-    // Admits an existing .jww or .jws file (extension in any case) into FList.
+    // ---- File intake and the run (forwarded to the core) ----
+    // Admits an existing .jww or .jws file, or the ones in a folder, into FList.
     void PickupFile(const QString& fn);
     // A drop of paths: replaces the list and starts a run.
     void WMDropFiles(const QStringList& paths);
@@ -113,18 +115,17 @@ public:
     void Label3Click();
     // Converts FList; does nothing while a run goes or when FList is empty.
     void RunProc();
-    bool Running() const { return running_; }
+    bool Running() const { return core_.Running(); }
 
     // ---- Settings ----
     void OpenDatFile(const std::string& path);
     bool SaveDatFile(const std::string& path);
     const std::string& SettingsFile() const { return options_.settingsSave; }
-    const std::string& WorkFolder() const { return workFolder_; }
+    const std::string& WorkFolder() const { return core_.WorkFolder(); }
 
     // "Windows" (the system's own look) followed by Qt's styles.
     static QStringList ScreenStyles();
-    // The filters of the open-file dialog.
-    static const char16_t* const kOpenFilter;
+    // The filters of the open-file dialog, in Qt's form.
     static QStringList OpenDialogFilters();
     // The window font: "ＭＳ ゴシック", else an installed Japanese font.
     static QFont JapaneseFont(int pixelSize);
@@ -133,6 +134,38 @@ public:
     // settings keep the outer size, as the Windows program does.
     static constexpr int kFrameWidth = 16;
     static constexpr int kFrameHeight = 38;
+
+    // ---- TForm1View ----
+    int FolderChoice() const override;
+    void SetFolderChoice(int choice) override;
+    void EnableSpecifiedFolder(bool enabled) override;
+    std::u16string EditFl1Text() const override;
+    void SetEditFl1Text(const std::u16string& text) override;
+    std::u16string Label1Text() const override;
+    void SetLabel1Text(const std::u16string& text) override;
+    std::u16string LabelPreFolderText() const override;
+    void SetLabelPreFolderText(const std::u16string& text) override;
+    bool CheckBox1Checked() const override;
+    void SetCheckBox1Checked(bool checked) override;
+    void SetStyleList(const std::vector<std::u16string>& names, int selected) override;
+    TWindowPlace WindowPlace() const override;
+    void SetWindowPlace(const TWindowPlace& place) override;
+    std::vector<std::u16string> ToolkitStyles() const override;
+    bool ApplyStyle(const std::u16string& name) override;
+    std::string DesktopFolder() const override;
+    std::string DocumentsFolder() const override;
+    void AcceptDrops() override;
+    void ClearLog() override;
+    void AppendLog(const std::u16string& line) override;
+    void ShowLogTab() override;
+    void SetStatusText(const std::u16string& text) override;
+    void ShowFolderMissing(const std::u16string& message) override;
+    TFolderAnswer BrowseForFolder(const std::string& start) override;
+    bool ExecuteOpenDialog(const TOpenDialogRequest& request, TOpenDialogAnswer& answer) override;
+    void BeginRun() override;
+    void EndRun() override;
+    bool PollEscape() override;
+    void CloseLater() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -144,34 +177,12 @@ protected:
 
 private:
     void CreateComponents();
-    void FormCreate();
-    void FormShow();
-    void FormClose();
-    void RadioButtonFl1Click();
-    void BrowseForFolder1Accept(const QString& folder);
-    void BrowseForFolder2Accept(const QString& folder);
-    void ComboBoxSc1Select(int index);
-    void BrowseForFolder1Execute();
-    TFolderAnswer BrowseForFolder2Execute(const std::string& start);
-    QString BrowseForFolder(const QString& start);
-    void SetFolderChoice(int choice);
-    int FolderChoice() const;
-    void ApplyStyle();
-    void PlaceWindow();
-    TSettings CurrentSettings() const;
     bool IsMine(QObject* object) const;
     static QStringList LocalFiles(const QMimeData* data);
 
-    TFormOptions options_;
-    std::string workFolder_;
-    bool ownWorkFolder_ = false;
     QButtonGroup* folderGroup_ = nullptr;
-    std::unique_ptr<TBatchRun> run_;  // the two documents, from show to close
     bool shown_ = false;
-    bool closed_ = false;
-    bool running_ = false;
     bool escapePressed_ = false;
-    bool closePending_ = false;
 };
 
 }  // namespace talvine

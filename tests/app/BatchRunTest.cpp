@@ -2,10 +2,14 @@
 // fail, all without a window.
 #include "app/BatchRun.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "tests/jww/TestFiles.h"
 #include "util/Func_2.h"
@@ -51,18 +55,20 @@ struct RunFixture {
 
 std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
 
-TEST(BatchRun, ConvertsIntoTheFolderAndLogsThreeLinesPerFile) {
+TEST(BatchRun, ConvertsIntoTheFolderAndLogsFourLinesPerFile) {
     RunFixture f;
     const std::string a = f.Drawing("a.jww");
     const std::string b = f.Figure("B.JWS");
     const TRunSummary s = f.Run({a, b});
     EXPECT_TRUE(s.started);
     EXPECT_EQ(s.converted, 2);
-    ASSERT_EQ(f.log.size(), 6u);
+    ASSERT_EQ(f.log.size(), 9u);
     EXPECT_EQ(f.log[0], U(a));
     EXPECT_EQ(f.log[1], u"→ " + U(f.out.File("a.jww")));
     EXPECT_EQ(f.log[2], u"\u3000……\u0020変換完了");
-    EXPECT_EQ(f.log[4], u"→ " + U(f.out.File("B.JWS")));  // the name keeps its case
+    EXPECT_EQ(f.log[3].substr(0, 4), u"\u3000寸法 ");
+    EXPECT_EQ(f.log[5], u"→ " + U(f.out.File("B.JWS")));  // the name keeps its case
+    EXPECT_EQ(f.log[8].rfind(u"変換 2・失敗 0・スキップ 0、寸法 ", 0), 0u);
     EXPECT_EQ(f.saved, 1);
     EXPECT_EQ(f.shown, 1);
     // Nothing else is left in the output or work folders.
@@ -79,7 +85,7 @@ TEST(BatchRun, TakenNamesGetBranchNumbersAndTheSameSourceTwiceGivesTwoFiles) {
     const TRunSummary s = f.Run({a, a});
     EXPECT_EQ(s.converted, 2);
     EXPECT_EQ(f.log[1], u"→ " + U(f.out.File("Plan~1.jww")));
-    EXPECT_EQ(f.log[4], u"→ " + U(f.out.File("Plan~2.jww")));
+    EXPECT_EQ(f.log[5], u"→ " + U(f.out.File("Plan~2.jww")));
     EXPECT_EQ(ReadAll(f.out.File("Plan.JWW")), Bytes{'x'});  // never overwritten
 }
 
@@ -90,48 +96,326 @@ TEST(BatchRun, SourceFolderModeAlwaysBranches) {
     const Bytes original = ReadAll(a);
     f.Run({a, a});
     EXPECT_EQ(f.log[1], u"→ " + U(f.src.File("x~1.jww")));
-    EXPECT_EQ(f.log[4], u"→ " + U(f.src.File("x~2.jww")));
+    EXPECT_EQ(f.log[5], u"→ " + U(f.src.File("x~2.jww")));
     EXPECT_EQ(ReadAll(a), original);
 }
 
-TEST(BatchRun, FailuresAreLoggedAndLeaveNoFile) {
-    RunFixture f;
-    WriteAll(f.src.File("bad.jww"), Bytes{'J', 'w', 'w', 'D', 'a', 't', 'a', '.', 0, 0, 0, 0});  // version 0
-    const std::string good = f.Drawing("good.jww");
-    Bytes cut = ReadAll(good);
-    cut.resize(cut.size() * 2 / 3);
-    WriteAll(f.src.File("cut.jww"), cut);
-    WriteAll(f.src.File("fig.jww"), ReadAll(f.Figure("f.jws")));  // a figure named .jww
-    const TRunSummary s = f.Run({f.src.File("bad.jww"), f.src.File("cut.jww"), f.src.File("fig.jww"), good});
-    EXPECT_EQ(s.failed, 3);
-    EXPECT_EQ(s.converted, 1);
-    ASSERT_EQ(f.log.size(), 12u);
-    for (int i : {2, 5, 8}) EXPECT_EQ(f.log[static_cast<size_t>(i)], u"\u3000…… 変換失敗");
-    EXPECT_EQ(f.log[11], u"\u3000…… 変換完了");
-    EXPECT_FALSE(fs::exists(f.out.File("bad.jww")));
-    EXPECT_FALSE(fs::exists(f.out.File("cut.jww")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(f.out.path()), fs::directory_iterator()), 1);
+// ---- Why a file fails ------------------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    // Makes the source (and spoils the output folder) in f; returns the source.
+    std::function<std::string(RunFixture&)> setup;
+    TFileFailure failure;
+    const char16_t* reason;  // part of the reason line
+    bool needsNonRoot = false;
+    friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BatchRunFailure : public ::testing::TestWithParam<FailureCase> {};
+
+// The run and every check of one case; "" when all hold, else what failed.
+std::string RunFailureCase(const FailureCase& c, RunFixture& f, const std::string& src) {
+    std::vector<TFileResult> results;
+    f.cb.fileDone = [&](const TFileResult& r) { results.push_back(r); };
+    const TRunSummary s = f.Run({src});
+    std::string wrong;
+    auto check = [&](bool ok, const std::string& what) {
+        if (!ok) wrong += what + "; ";
+    };
+    check(s.failed == 1, "not one failed file");
+    if (results.size() != 1 || f.log.size() != 5) return wrong + "not one file with five log lines";
+    check(results[0].failure == c.failure,
+          "failure " + std::to_string(static_cast<int>(results[0].failure)));
+    check(f.log[2] == u"\u3000…… 変換失敗", "third line");  // the three lines stay as they were
+    check(f.log[3].rfind(u"\u3000原因：", 0) == 0, "reason prefix: " + Utf16ToUtf8(f.log[3]));
+    check(f.log[3].find(c.reason) != std::u16string::npos, "reason: " + Utf16ToUtf8(f.log[3]));
+    check(f.log[3].find(u"Error") == std::u16string::npos, "an internal text");
+    check(f.log[4] == u"変換 0・失敗 1・スキップ 0、寸法 0 を分解", "summary: " + Utf16ToUtf8(f.log[4]));
+    check(!FailureTextEnglish(c.failure, results[0].detail).empty(), "no English reason");
+    return wrong;
 }
 
-TEST(BatchRun, UnwritableFolderFails) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
+TEST_P(BatchRunFailure, IsLoggedWithItsReasonAndLeavesNothing) {
+    const FailureCase& c = GetParam();
     RunFixture f;
-    const std::string a = f.Drawing("a.jww");
-    chmod(f.out.path().c_str(), 0555);
-    const TRunSummary s = f.Run({a});
+    const std::string src = c.setup(f);
+    std::string wrong;
+    if (c.needsNonRoot && geteuid() == 0) {
+        // Root may read and write anywhere: the run goes as a plain user.
+        for (const auto* d : {&f.src, &f.out}) chmod(d->path().c_str(), (c.failure == TFileFailure::kOutputNotWritable && d == &f.out) ? 0555 : 0755);
+        chmod(f.work.path().c_str(), 0777);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+            _exit(RunFailureCase(c, f, src).empty() ? 0 : 1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "cannot become a plain user";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "a check failed as a plain user";
+    } else {
+        wrong = RunFailureCase(c, f, src);
+    }
     chmod(f.out.path().c_str(), 0755);
-    EXPECT_EQ(s.failed, 1);
-    EXPECT_EQ(f.log[2], u"\u3000…… 変換失敗");
+    chmod(src.c_str(), 0644);
+    EXPECT_EQ(wrong, "");
+    // Nothing is left in the output folder, not even a temporary file.
+    if (fs::is_directory(f.out.path())) {
+        for (const auto& e : fs::directory_iterator(f.out.path()))
+            EXPECT_FALSE(e.is_regular_file() && e.path().filename().string()[0] == '.') << e.path();
+    }
+    EXPECT_FALSE(fs::exists(f.out.File(fs::path(src).filename().string())));
 }
 
-TEST(BatchRun, OutputFolderThatIsAFileFails) {
+std::string Cut(RunFixture& f, const std::string& name, double share) {
+    Bytes b = ReadAll(f.Drawing("whole.jww"));
+    b.resize(static_cast<size_t>(static_cast<double>(b.size()) * share));
+    WriteAll(f.src.File(name), b);
+    return f.src.File(name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, BatchRunFailure,
+    ::testing::Values(
+        FailureCase{"NotADrawing",
+                    [](RunFixture& f) {
+                        WriteAll(f.src.File("notes.jww"), Bytes(40, 'x'));
+                        return f.src.File("notes.jww");
+                    },
+                    TFileFailure::kNotJw, u"図面（.jww）・図形（.jws）ではありません"},
+        FailureCase{"UnknownVersion",
+                    [](RunFixture& f) {
+                        WriteAll(f.src.File("new.jww"), ByteBuilder().raw("JwwData.").u32(800).fill(0, 64).bytes());
+                        return f.src.File("new.jww");
+                    },
+                    TFileFailure::kUnknownVersion, u"バージョン"},
+        FailureCase{"HalfAFile", [](RunFixture& f) { return Cut(f, "half.jww", 0.5); }, TFileFailure::kDamaged,
+                    u"壊れている"},
+        FailureCase{"MagicWithoutVersion",
+                    [](RunFixture& f) {
+                        WriteAll(f.src.File("ten.jww"), ByteBuilder().raw("JwwData.").u8(1).bytes());
+                        return f.src.File("ten.jww");
+                    },
+                    TFileFailure::kDamaged, u"途中で切れて"},
+        FailureCase{"FigureNamedJww",
+                    [](RunFixture& f) {
+                        WriteAll(f.src.File("fig.jww"), ReadAll(f.Figure("f.jws")));
+                        return f.src.File("fig.jww");
+                    },
+                    TFileFailure::kWrongExtension, u"拡張子を .jws に"},
+        FailureCase{"DrawingNamedJws",
+                    [](RunFixture& f) {
+                        WriteAll(f.src.File("plan.jws"), ReadAll(f.Drawing("p.jww")));
+                        return f.src.File("plan.jws");
+                    },
+                    TFileFailure::kWrongExtension, u"拡張子を .jww に"},
+        FailureCase{"Vanished", [](RunFixture& f) { return f.src.File("gone.jww"); }, TFileFailure::kVanished,
+                    u"見つかりません"},
+        FailureCase{"NoReadPermission",
+                    [](RunFixture& f) {
+                        const std::string a = f.Drawing("locked.jww");
+                        chmod(a.c_str(), 0);
+                        return a;
+                    },
+                    TFileFailure::kCannotRead, u"アクセス権", true},
+        FailureCase{"OutputFolderMissing",
+                    [](RunFixture& f) {
+                        f.settings.folderMode = TOutputFolder::kDesktop;
+                        f.settings.desktopDir = f.out.File("no/such/desktop");
+                        return f.Drawing("a.jww");
+                    },
+                    TFileFailure::kOutputFolderMissing, u"保存先のフォルダがありません"},
+        FailureCase{"OutputFolderIsAFile",
+                    [](RunFixture& f) {
+                        WriteAll(f.out.File("notafolder"), Bytes{'x'});
+                        f.settings.folderMode = TOutputFolder::kDesktop;
+                        f.settings.desktopDir = f.out.File("notafolder");
+                        return f.Drawing("a.jww");
+                    },
+                    TFileFailure::kOutputFolderMissing, u"保存先のフォルダがありません"},
+        FailureCase{"OutputFolderNotWritable",
+                    [](RunFixture& f) {
+                        chmod(f.out.path().c_str(), 0555);
+                        return f.Drawing("a.jww");
+                    },
+                    TFileFailure::kOutputNotWritable, u"書き込めません", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A full disk (here: the file-size limit) fails the file with its reason and
+// leaves no partial output. In a child process, so that the limit stays there.
+TEST(BatchRun, FullDiskFailsTheFile) {
     RunFixture f;
     const std::string a = f.Drawing("a.jww");
-    WriteAll(f.out.File("notafolder"), Bytes{'x'});
-    f.settings.folderMode = TOutputFolder::kDesktop;
-    f.settings.desktopDir = f.out.File("notafolder");
-    const TRunSummary s = f.Run({a});
-    EXPECT_EQ(s.failed, 1);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{512, 512};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        TFileFailure failure = TFileFailure::kNone;
+        f.cb.fileDone = [&](const TFileResult& r) { failure = r.failure; };
+        f.Run({a});
+        _exit(static_cast<int>(failure));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(TFileFailure::kDiskFull));
+    EXPECT_TRUE(fs::is_empty(f.out.path()));
+}
+
+// ---- What a conversion did ------------------------------------------------------
+
+// A drawing with known dimensions: at top level a plain one and an SXF one
+// with a blank text and a degenerate extension line; in a placed block an
+// SXF one.
+TJwwData KnownDimensions() {
+    TJwwData d = TablesOnly(700);
+    Add(d.TopLists(), Dimension(0, 0, 100, 0, u"100", false));  // line, text
+    TEntJwwSunpo sxf = Dimension(0, 10, 50, 10, u"\u3000", true);
+    sxf.Ho1.end_x = sxf.Ho1.start_x, sxf.Ho1.end_y = sxf.Ho1.start_y;  // line, line, 4 points
+    Add(d.TopLists(), sxf);
+    const int placed = AddBlockDef(d, u"placed");
+    Add(ListsOf(d.EntBlockDef[static_cast<size_t>(placed)]), Dimension(0, 0, 10, 0, u"10", true));  // 3 lines, text, 4 points
+    Add(d.TopLists(), Insert(d.EntBlockDef[static_cast<size_t>(placed)].nNumber, 0, 0));
+    SyncCounts(d);
+    return d;
+}
+
+TEST(BatchRun, CountsWhatEachFileBecameAndSumsTheRun) {
+    RunFixture f;
+    TJwwData d = KnownDimensions();
+    ASSERT_TRUE(d.FileOut(f.src.File("known.jww"), 700));
+    TJwwData none = TablesOnly(700);
+    Add(none.TopLists(), Text(0, 0, u"no dimensions"));
+    SyncCounts(none);
+    ASSERT_TRUE(none.FileOut(f.src.File("plain.jww"), 700));
+
+    std::vector<TFileResult> results;
+    f.cb.fileDone = [&](const TFileResult& r) { results.push_back(r); };
+    const TRunSummary s = f.Run({f.src.File("known.jww"), f.src.File("plain.jww")});
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].counts, (TExplodeCounts{3, 6, 2, 8}));
+    EXPECT_EQ(f.log[3], u"\u3000寸法 3（線 6・文字 2・点 8）");
+    EXPECT_EQ(f.log[7], u"\u3000寸法なし");
+    EXPECT_EQ(f.log[8], u"変換 2・失敗 0・スキップ 0、寸法 3 を分解");
+    EXPECT_EQ(s.dimensions, 3);
+
+    // Without the option the reference points are left out; with
+    // skipUnchanged the file without dimensions is not written at all.
+    RunFixture g;
+    g.settings.referencePoints = false;
+    g.settings.skipUnchanged = true;
+    results.clear();
+    g.cb.fileDone = [&](const TFileResult& r) { results.push_back(r); };
+    const TRunSummary t = g.Run({f.src.File("known.jww"), f.src.File("plain.jww")});
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].counts, (TExplodeCounts{3, 6, 2, 4}));
+    EXPECT_TRUE(results[1].unchanged);
+    EXPECT_EQ(g.log[5], u"→ （書き出しなし）");
+    EXPECT_EQ(g.log[6], u"\u3000…… 変換不要（寸法なし）");
+    EXPECT_EQ(g.log[7], u"変換 1・失敗 0・スキップ 1、寸法 3 を分解");
+    EXPECT_EQ(t.unchanged, 1);
+    EXPECT_FALSE(fs::exists(g.out.File("plain.jww")));
+}
+
+TEST(BatchRun, ProgressAndTheLogTabComeBeforeTheFirstFile) {
+    RunFixture f;
+    const std::string a = f.Drawing("a.jww"), b = f.Drawing("b.jww");
+    std::vector<std::string> events;
+    f.cb.runStarting = [&](int n) {
+        events.push_back("start " + std::to_string(n) + " " + std::to_string(f.log.size()));
+    };
+    f.cb.fileStarting = [&](int i, int n, const std::string& src) {
+        events.push_back(std::to_string(i) + "/" + std::to_string(n) + " " + fs::path(src).filename().string());
+    };
+    f.Run({a, b});
+    EXPECT_EQ(events, (std::vector<std::string>{"start 2 0", "0/2 a.jww", "1/2 b.jww"}));
+}
+
+// ---- Leftovers of ended processes and folders as input --------------------
+
+// A process id that no longer runs: a child that has ended.
+long long DeadPid() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(BatchRun, StaleTemporaryOutputsOfEndedProcessesAreRemoved) {
+    RunFixture f;
+    const std::string dead = std::to_string(DeadPid());
+    const std::string alive = std::to_string(getppid());
+    const std::vector<std::string> stale = {".~plan.jww." + dead + "-0.tmp",
+                                            ".~plan.jww." + dead + "-3.tmp.~" + dead + "-7.tmp",
+                                            "plan.jww.~" + dead + "-2.tmp"};
+    const std::vector<std::string> kept = {".~plan.jww." + alive + "-0.tmp", "plan.jww", ".~notes.txt",
+                                           "x." + dead + "-0.tmp", ".~plan.jww.12ab-0.tmp"};
+    for (const auto& n : stale) WriteAll(f.out.File(n), Bytes{'x'});
+    for (const auto& n : kept) WriteAll(f.out.File(n), Bytes{'x'});
+    f.Run({f.Drawing("a.jww")});
+    for (const auto& n : stale) EXPECT_FALSE(fs::exists(f.out.File(n))) << n;
+    for (const auto& n : kept) EXPECT_TRUE(fs::exists(f.out.File(n))) << n;
+    EXPECT_EQ(TempOutputOwner(".~a b.jww.123-4.tmp"), 123);
+    EXPECT_EQ(TempOutputOwner("a.jww.~55-0.tmp"), 55);
+    EXPECT_EQ(TempOutputOwner("a.jww.55-0.tmp"), -1);
+}
+
+TEST(WorkFolder, StaleFoldersOfEndedProcessesAreRemoved) {
+    const std::string own = MakeWorkFolder();
+    ASSERT_FALSE(own.empty());
+    const std::string base = fs::path(own).parent_path().parent_path().string() + "/";
+    const std::string dead = base + std::to_string(DeadPid()) + "/";
+    const std::string alive = base + std::to_string(getppid()) + "/";
+    const std::string other = base + "notes/";
+    for (const auto& d : {dead, alive, other}) fs::create_directories(d);
+    WriteAll(dead + "image.jpg", Bytes{'x'});
+    RemoveStaleWorkFolders();  // (another test process may have removed it first)
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(alive));
+    EXPECT_TRUE(fs::exists(other));
+    fs::remove_all(alive);
+    fs::remove_all(other);
+    RemoveWorkFolder(own);
+}
+
+TEST(Intake, FoldersAreTakenApartOnlyWhenRecursive) {
+    TempDir d;
+    fs::create_directories(d.File("b/deep"));
+    fs::create_directories(d.File("a"));
+    for (const char* n : {"b/deep/z.JWW", "b/y.jws", "a/x.jww", "top.jww", "b/notes.txt"})
+        WriteAll(d.File(n), Bytes{'x'});
+    fs::create_directories(d.File("b/folder.jww"));
+    fs::create_directory_symlink(d.File("a"), d.File("b/link"));  // not followed
+
+    TIntake flat;
+    PickupPath(d.File("b"), false, flat);
+    PickupPath(d.File("top.jww"), false, flat);
+    PickupPath(d.File("b/notes.txt"), false, flat);
+    PickupPath(d.File("missing.jww"), false, flat);
+    EXPECT_EQ(flat.files, std::vector<std::string>{d.File("top.jww")});
+    ASSERT_EQ(flat.refused.size(), 3u);
+    EXPECT_EQ(flat.refused[0].kind, TIntake::Refusal::kFolder);
+    EXPECT_EQ(flat.refused[1].kind, TIntake::Refusal::kNotJwFile);
+    EXPECT_EQ(flat.refused[2].kind, TIntake::Refusal::kMissing);
+
+    TIntake deep;
+    PickupPath(d.path().substr(0, d.path().size() - 1), true, deep);
+    EXPECT_EQ(deep.files, (std::vector<std::string>{d.File("a/x.jww"), d.File("b/deep/z.JWW"), d.File("b/y.jws"),
+                                                    d.File("top.jww")}));
+    EXPECT_TRUE(deep.refused.empty());
+}
+
+TEST(BatchRun, EmptySpecifiedFolderSaysSoAndStopsBeforeAnything) {
+    RunFixture f;
+    f.settings.specifiedDir.clear();
+    EXPECT_FALSE(f.Run({f.Drawing("a.jww")}).started);
+    EXPECT_EQ(f.message, u"保存先のフォルダが指定されていません。");
+    EXPECT_EQ(f.saved, 0);
 }
 
 TEST(BatchRun, MissingSpecifiedFolderStopsBeforeAnything) {
@@ -163,17 +447,21 @@ TEST(BatchRun, AbortStopsBetweenFiles) {
     f.cb.abortRequested = [&] { return ++polls == 2; };  // pressed during the first file
     const TRunSummary s = f.Run({a, b});
     EXPECT_TRUE(s.aborted);
-    ASSERT_EQ(f.log.size(), 4u);
+    EXPECT_EQ(s.left, 1);
+    ASSERT_EQ(f.log.size(), 6u);
     EXPECT_EQ(f.log[2], u"\u3000…… 変換完了");
-    EXPECT_EQ(f.log[3], u"[ESC]を押しましたので中断します。");
+    EXPECT_EQ(f.log[4], u"[ESC]を押しましたので中断します。");
+    EXPECT_NE(f.log[5].find(u"・未変換 1"), std::u16string::npos);
     EXPECT_TRUE(fs::exists(f.out.File("a.jww")));
     EXPECT_FALSE(fs::exists(f.out.File("b.jww")));
     EXPECT_EQ(f.shown, 1);
 
     RunFixture g;
     g.cb.abortRequested = [] { return true; };  // held down from the start
+    g.cb.abortLine = [](int left) { return u"stopped, left " + Utf8ToUtf16(std::to_string(left)); };
     g.Run({g.Drawing("a.jww")});
-    EXPECT_EQ(g.log, std::vector<std::u16string>{u"[ESC]を押しましたので中断します。"});
+    ASSERT_EQ(g.log.size(), 2u);
+    EXPECT_EQ(g.log[0], u"stopped, left 1");
     EXPECT_EQ(g.shown, 1);
 }
 
@@ -218,6 +506,7 @@ TEST(BatchRun, AllBranchNumbersTaken) {
     const TRunSummary s = f.Run({a});
     EXPECT_EQ(s.failed, 1);
     EXPECT_EQ(f.log[2], u"\u3000…… 変換失敗");
+    EXPECT_NE(f.log[3].find(u"枝番"), std::u16string::npos);
     EXPECT_EQ(f.log[1], u"→ " + U(seed));
 }
 

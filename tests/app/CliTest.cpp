@@ -1,11 +1,17 @@
 // talvine-cli end to end: generated drawings and figures are converted by
 // the real executable, and every output is read back.
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 
+#include "app/DimensionExplode.h"
+#include "app/FileInfo.h"
 #include "tests/jww/TestFiles.h"
 
 namespace talvine::test {
@@ -79,8 +85,11 @@ TEST(Cli, ConvertsDrawingsAndFiguresIntoTheOutputFolder) {
                                    Quote(src.File("old.JWW")) + " " + Quote(src.File("door.jws")),
                                src);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Lines(r.out), 9) << r.out;
-    EXPECT_NE(r.out.find("→ " + out.File("plan.jww") + "\n　…… 変換完了"), std::string::npos) << r.out;
+    EXPECT_EQ(Lines(r.out), 13) << r.out;  // four lines per file and the summary
+    EXPECT_NE(r.out.find("→ " + out.File("plan.jww") + "\n　…… 変換完了\n　寸法 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("変換 3・失敗 0・スキップ 0、寸法 "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("talvine-cli: 3 converted, 0 failed, 0 skipped; "), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("[1/3]"), std::string::npos);  // not a terminal: no counter
 
     TJwwData before, after;
     ASSERT_TRUE(before.FileIn(src.File("plan.jww")));
@@ -133,6 +142,7 @@ struct UsageCase {
     int status;
     std::string inOut;
     std::string inErr;
+    friend void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class CliUsage : public ::testing::TestWithParam<UsageCase> {};
@@ -146,24 +156,44 @@ TEST_P(CliUsage, ExitStatusAndMessages) {
     WriteAll(dir.File("bad.jww"), Bytes{'n', 'o'});
     std::string args = c.args;
     for (size_t p; (p = args.find("DIR/")) != std::string::npos;) args.replace(p, 4, dir.path());
+    TJwwData plain = TablesOnly(700);
+    ASSERT_TRUE(plain.FileOut(dir.File("plain.jww"), 700));
     const CliResult r = RunCli(args, dir);
+    auto expand = [&](std::string t) {
+        for (size_t p; (p = t.find("DIR/")) != std::string::npos;) t.replace(p, 4, dir.path());
+        return t;
+    };
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
-    EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(expand(c.inOut)), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(expand(c.inErr)), std::string::npos) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliUsage,
     ::testing::Values(UsageCase{"Help", "--help", 0, "Usage: talvine-cli", ""},
+                      UsageCase{"HelpListsExitCodes", "-h", 0, "  130  interrupted", ""},
                       UsageCase{"Version", "--version", 0, "talvine-cli ", ""},
+                      UsageCase{"ShortVersion", "-V", 0, "talvine-cli ", ""},
                       UsageCase{"NoFile", "", 2, "", "no file named"},
                       UsageCase{"UnknownOption", "--frobnicate DIR/ok.jww", 2, "", "unknown option --frobnicate"},
                       UsageCase{"MissingOutputFolder", "-o DIR/nowhere DIR/ok.jww", 2, "",
-                                "指定したフォルダが見つかりません。"},
+                                "the output folder does not exist: "},
+                      UsageCase{"OutputIsAFile", "-o DIR/notes.txt DIR/ok.jww", 2, "",
+                                "-o names a file, not a folder: "},
+                      UsageCase{"OutputGlued", "-oDIR/ DIR/ok.jww", 0, "ok~1.jww", ""},
+                      UsageCase{"OutputGluedToBundle", "-qoDIR/ DIR/ok.jww", 0, "変換 1・失敗 0", ""},
                       UsageCase{"OptionWithoutValue", "DIR/ok.jww -o", 2, "", "needs a folder"},
                       UsageCase{"SkipsOtherFiles", "DIR/notes.txt DIR/missing.jww DIR/ok.jww", 1, "変換完了",
-                                "skipped"},
-                      UsageCase{"HeaderCheckFails", "DIR/bad.jww", 1, "変換失敗", ""}),
+                                "skipped DIR/missing.jww: no such file"},
+                      UsageCase{"FolderWithoutRecursive", "DIR/ DIR/ok.jww", 1, "スキップ 1",
+                                "skipped DIR/: a folder (use -r"},
+                      UsageCase{"HeaderCheckFails", "DIR/bad.jww", 1, "原因：Jw_cad の図面",
+                                "talvine-cli: DIR/bad.jww: not a Jw_cad drawing"},
+                      UsageCase{"QuietShowsFailuresAndTheSummary", "-q DIR/ok.jww DIR/bad.jww", 1,
+                                "DIR/bad.jww\n→ DIR/bad~1.jww\n　…… 変換失敗\n", "1 converted, 1 failed"},
+                      UsageCase{"SkipUnchanged", "--skip-unchanged DIR/plain.jww", 0, "変換不要（寸法なし）", ""},
+                      UsageCase{"FullStdoutIsAnError", "DIR/ok.jww >/dev/full", 1, "", "cannot write to standard output"},
+                      UsageCase{"BriefNeedsInfo", "--brief DIR/ok.jww", 2, "", "--brief needs --info"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
@@ -203,24 +233,24 @@ TEST(Cli, InfoDescribesDrawingsAndFiguresAndWritesNothing) {
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string drawing = dir.File("plan.jww") +
                                 "\n"
-                                "  format: jww (drawing), version 700\n"
+                                "  format: jww (drawing), version 7.00\n"
                                 "  drawing: lines 1, arcs 2, points 1, temporary points 1, texts 3, dimensions 2, "
                                 "solids 2, block inserts 2\n"
                                 "  in blocks: lines 1, arcs 2, points 1, temporary points 0, texts 1, dimensions 1, "
                                 "solids 2\n"
-                                "  dimension parts in the drawing: texts 2, lines 2, extension lines 4, end points 4, "
-                                "reference points 4\n"
-                                "  dimension parts in blocks: texts 1, lines 1, extension lines 2, end points 2, "
-                                "reference points 2\n";
+                                "  dimension parts in the drawing: dimensions 2 -> texts 1, lines 2, extension lines 4, "
+                                "end points 4, reference points 4\n"
+                                "  dimension parts in blocks: dimensions 1 -> texts 1, lines 1, extension lines 2, "
+                                "end points 2, reference points 2\n";
     EXPECT_NE(r.out.find(drawing), std::string::npos) << r.out;
     const std::string rest =
-        "  paper: 841 x 594 mm\n"
+        "  paper: A1, 841 x 594 mm\n"
         "  block definitions: 2 (2 placed, 0 unplaced)\n"
         "    \"扉\" number 0: placed 1 time\n"
         "    \"窓@@SfigorgFlag@@1\" number 1: placed 2 times\n"
         "  fonts: 1\n    \"ＭＳ ゴシック\"\n"
         "  bound images: 1\n    \"plan.jpg\" (300 bytes)\n" +
-        dir.File("door.jws") + "\n  format: jws (figure), version 600\n";
+        dir.File("door.jws") + "\n  format: jws (figure), version 6.00\n";
     EXPECT_NE(r.out.find(rest), std::string::npos) << r.out;
     const std::string figure = r.out.substr(r.out.find("door.jws"));
     EXPECT_EQ(figure.find("paper"), std::string::npos);  // a figure has no paper size
@@ -239,6 +269,7 @@ TEST(Cli, InfoAsJson) {
     const std::string first = r.out.substr(0, r.out.find('\n'));
     const std::string second = r.out.substr(first.size() + 1);
     EXPECT_EQ(first.rfind("{\"file\":\"" + dir.path() + "q\\\"t\\u0009ü.jww\",\"format\":\"jww\",\"version\":700,"
+                          "\"version_text\":\"7.00\","
                           "\"drawing\":{\"lines\":1,\"arcs\":2,\"points\":1,\"temporary_points\":1,\"texts\":3,"
                           "\"dimensions\":2,\"solids\":2,\"block_inserts\":2},"
                           "\"blocks\":{\"lines\":1,\"arcs\":2,\"points\":1,\"temporary_points\":0,\"texts\":1,"
@@ -246,7 +277,7 @@ TEST(Cli, InfoAsJson) {
                           0),
               0u)
         << first;
-    for (const char* part : {"\"paper\":{\"width\":841,\"height\":594}",
+    for (const char* part : {"\"paper\":{\"name\":\"A1\",\"width\":841,\"height\":594}", "\"version_text\":\"7.00\"",
                              "{\"name\":\"扉\",\"number\":0,\"placed\":true,\"placements\":1}",
                              "\"fonts\":[\"ＭＳ ゴシック\"]", "\"bound_images\":[{\"name\":\"plan.jpg\",\"size\":300}]"})
         EXPECT_NE(first.find(part), std::string::npos) << part;
@@ -279,6 +310,170 @@ TEST(Cli, InfoReportsUnreadableFilesAndUsageErrors) {
     EXPECT_NE(withOutput.err.find("--info"), std::string::npos);
     EXPECT_NE(RunCli("--help", dir).out.find("--info"), std::string::npos);
 }
+
+}  // namespace
+}  // namespace talvine::test
+
+namespace talvine::test {
+namespace {
+
+// --info of a source predicts what its conversion makes: the output's
+// counts are the source's plus the dimension parts.
+TEST(Cli, InfoOfTheSourcePredictsTheOutput) {
+    TempDir dir, out;
+    TJwwData d = SampleDrawing(700);
+    // A blank dimension text and a degenerate extension line are left out.
+    TEntJwwSunpo sxf = Dimension(0, 0, 30, 0, u"\u3000", true);
+    sxf.Ho2.end_x = sxf.Ho2.start_x, sxf.Ho2.end_y = sxf.Ho2.start_y;
+    Add(d.TopLists(), sxf);
+    SyncCounts(d);
+    ASSERT_TRUE(d.FileOut(dir.File("p.jww"), 700));
+    ASSERT_EQ(RunCli("-o " + Quote(out.path()) + " " + Quote(dir.File("p.jww")), dir).status, 0);
+    TFileInfo before, after;
+    std::string error;
+    ASSERT_TRUE(CollectFileInfo(dir.File("p.jww"), before, error)) << error;
+    ASSERT_TRUE(CollectFileInfo(out.File("p.jww"), after, error)) << error;
+    const auto& b = before.counts;
+    const auto& a = after.counts;
+    const auto& p = before.drawingParts;
+    const auto& q = before.blockParts;
+    EXPECT_EQ(a.n6 + a.n6a, 0);
+    EXPECT_EQ(a.n1, b.n1 + p.lines + p.extensionLines);
+    EXPECT_EQ(a.n5, b.n5 + p.texts);
+    EXPECT_EQ(a.n3 + a.n4, b.n3 + b.n4 + p.endPoints + p.referencePoints);
+    EXPECT_EQ(a.n1a, b.n1a + q.lines + q.extensionLines);
+    EXPECT_EQ(a.n5a, b.n5a + q.texts);
+    EXPECT_EQ(a.n3a + a.n4a, b.n3a + b.n4a + q.endPoints + q.referencePoints);
+    EXPECT_LT(p.texts, b.ns1);  // every dimension text is a part; blank ones make nothing
+    const std::string brief = FileInfoBrief(before);
+    EXPECT_NE(brief.find(": drawing 7.00, lines "), std::string::npos) << brief;
+    EXPECT_NE(brief.find(", dimensions 4 (-> lines "), std::string::npos) << brief;
+    EXPECT_NE(brief.find(", paper A1\n"), std::string::npos) << brief;
+}
+
+TEST(Cli, RecursiveTakesTheDrawingsOfAFolderInPathOrder) {
+    TempDir dir, out;
+    fs::create_directories(dir.File("b"));
+    TJwwData d = SampleDrawing(700);
+    ASSERT_TRUE(d.FileOut(dir.File("b/two.jww"), 700));
+    ASSERT_TRUE(d.FileOut(dir.File("one.jww"), 700));
+    WriteAll(dir.File("b/notes.txt"), Bytes{'x'});
+    const CliResult r = RunCli("-r -o " + Quote(out.path()) + " " + Quote(dir.path()), out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(r.out.find(dir.File("b/two.jww")), r.out.find(dir.File("one.jww")));
+    EXPECT_TRUE(fs::exists(out.File("two.jww")));
+    EXPECT_TRUE(fs::exists(out.File("one.jww")));
+}
+
+// On a terminal each file's first line carries its number.
+TEST(Cli, CountsFilesOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) for a terminal";
+    TempDir dir, out;
+    TJwwData d = SampleDrawing(700);
+    ASSERT_TRUE(d.FileOut(dir.File("a.jww"), 700));
+    ASSERT_TRUE(d.FileOut(dir.File("b.jww"), 700));
+    const std::string cli = Quote(TALVINE_CLI_PATH) + " -o " + Quote(out.path()) + " " + Quote(dir.File("a.jww")) +
+                            " " + Quote(dir.File("b.jww"));
+    FILE* p = popen(("script -qec " + Quote(cli) + " /dev/null").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string text;
+    std::array<char, 4096> buf;
+    for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) text.append(buf.data(), n);
+    pclose(p);
+    EXPECT_NE(text.find("[1/2] " + dir.File("a.jww")), std::string::npos) << text;
+    EXPECT_NE(text.find("[2/2] " + dir.File("b.jww")), std::string::npos) << text;
+}
+
+// ---- Interruption, in a child process ------------------------------------
+
+// A drawing large enough that writing it takes a while.
+void WriteLargeDrawing(const std::string& path) {
+    TJwwData d = TablesOnly(700);
+    for (int i = 0; i < 40000; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
+    SyncCounts(d);
+    ASSERT_TRUE(d.FileOut(path, 700));
+}
+
+struct Child {
+    pid_t pid = -1;
+    std::string out, err;
+};
+
+Child StartCli(const std::vector<std::string>& args, const TempDir& dir) {
+    Child c;
+    c.out = dir.File("child.out");
+    c.err = dir.File("child.err");
+    c.pid = fork();
+    if (c.pid == 0) {
+        const int o = open(c.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(c.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        std::vector<char*> argv{const_cast<char*>(TALVINE_CLI_PATH)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(TALVINE_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    return c;
+}
+
+// Waits until a hidden temporary output appears in folder (a write is under way).
+bool WaitForTemporaryOutput(const std::string& folder) {
+    for (int i = 0; i < 20000; ++i) {
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().filename().string().rfind(".~", 0) == 0) return true;
+        usleep(500);
+    }
+    return false;
+}
+
+std::string Text(const std::string& path) {
+    const Bytes b = ReadAll(path);
+    return std::string(b.begin(), b.end());
+}
+
+struct SignalCase {
+    const char* name;
+    int sig;
+    int converted;  // files written before the process ended
+    friend void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CliInterrupt : public ::testing::TestWithParam<SignalCase> {};
+
+TEST_P(CliInterrupt, StopsSaysHowManyAreLeftAndLeavesNothingBehind) {
+    const SignalCase& c = GetParam();
+    TempDir src, out, logs;
+    WriteLargeDrawing(src.File("a.jww"));
+    fs::copy_file(src.File("a.jww"), src.File("b.jww"));
+    fs::copy_file(src.File("a.jww"), src.File("c.jww"));
+    Child child = StartCli({"-o", out.path(), src.File("a.jww"), src.File("b.jww"), src.File("c.jww")}, logs);
+    ASSERT_GT(child.pid, 0);
+    ASSERT_TRUE(WaitForTemporaryOutput(out.path()));
+    kill(child.pid, c.sig);
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const std::string err = Text(child.err), stdoutText = Text(child.out);
+    const int left = 3 - c.converted;
+    EXPECT_NE(err.find("interrupted; " + std::to_string(left) + " of 3 files not converted"), std::string::npos) << err;
+    EXPECT_NE(stdoutText.find("未変換のファイル " + std::to_string(left) + " 件"), std::string::npos) << stdoutText;
+    EXPECT_EQ(stdoutText.find("[ESC]"), std::string::npos);
+    // Only finished outputs remain; no temporary file, no work folder.
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(out.path())) names.push_back(e.path().filename().string());
+    EXPECT_EQ(static_cast<int>(names.size()), c.converted) << ::testing::PrintToString(names);
+    for (const auto& n : names) EXPECT_NE(n[0], '.') << n;
+    const fs::path work = fs::path(TALVINE_CLI_PATH).parent_path() / "TEMP" / std::to_string(child.pid);
+    EXPECT_FALSE(fs::exists(work)) << work;
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt,
+                         ::testing::Values(SignalCase{"CtrlC", SIGINT, 1}, SignalCase{"Terminate", SIGTERM, 0},
+                                           SignalCase{"HangUp", SIGHUP, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace talvine::test

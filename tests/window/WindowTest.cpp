@@ -78,7 +78,32 @@ QStringList Log(const TForm1& form) {
     return lines;
 }
 
-QStringList Entry(const QString& src, const QString& dst) { return {src, S(u"→ ") + dst, S(u"\u3000…… 変換完了")}; }
+// What converting the sample drawing (or figure) makes of its dimensions.
+TExplodeCounts SampleCounts(bool figure) {
+    if (figure) {
+        TJwsData f = test::SampleFigure(600);
+        return ExplodeDimensions(f, true);
+    }
+    TJwwData d = test::SampleDrawing(700);
+    return ExplodeDimensions(d, true);
+}
+
+// The four log lines of a converted sample.
+QStringList Entry(const QString& src, const QString& dst) {
+    const bool figure = src.endsWith(".jws", Qt::CaseInsensitive);
+    return {src, S(u"→ ") + dst, S(u"\u3000…… 変換完了"),
+            S(u"\u3000") + QString::fromStdU16String(CountsText(SampleCounts(figure)))};
+}
+
+// The summary line of a run of samples.
+QString Summary(const QStringList& converted, int left = -1) {
+    TRunSummary s;
+    s.converted = static_cast<int>(converted.size());
+    for (const QString& f : converted) s.dimensions += SampleCounts(f.endsWith(".jws", Qt::CaseInsensitive)).dimensions;
+    s.aborted = left >= 0;
+    s.left = left;
+    return QString::fromStdU16String(SummaryText(s));
+}
 
 // Runs f on the next modal dialog once it is shown.
 void WhenModal(std::function<void(QWidget*)> f) {
@@ -122,6 +147,7 @@ private slots:
     void MissingSpecifiedFolderShowsAMessageAndRunsNothing();
     void OpenDialogRemembersItsFolderAndFilter();
     void AskEveryTimeUsesTheChosenFolder();
+    void ProgressShowsWhileARunGoes();
 };
 
 void WindowTest::ShapeOfTheWindow() {
@@ -171,7 +197,7 @@ void WindowTest::SettingsRoundTripThroughTheWindow() {
         // The file keeps the outer size, as the Windows program does.
         QCOMPARE(form.size(), QSize(600 - TForm1::kFrameWidth, 520 - TForm1::kFrameHeight));
         QCOMPARE(form.pos(), QPoint(30, 40));
-        QCOMPARE(form.gstyle, QString("Windows"));  // unknown here
+        QCOMPARE(QString::fromStdU16String(form.gstyle), QString("Windows"));  // unknown here
         form.show();
         form.close();  // saves
     }
@@ -205,7 +231,7 @@ void WindowTest::StyleChoiceTakesEffectAtTheNextStart() {
     {
         TForm1 form(box.Options());
         QCOMPARE(QApplication::style()->name(), QString("fusion"));
-        form.gstyle = "Windows";
+        form.gstyle = u"Windows";
     }
     TForm1 form(box.Options());
     QCOMPARE(QApplication::style()->name(), system);  // the system's own look again
@@ -232,14 +258,15 @@ void WindowTest::DropConvertsOnlyTheDrawings() {
 
     Drop(form, {jww, txt, folder});
     QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
-    QCOMPARE(Log(form), Entry(jww, box.out + "plan.jww"));
+    QCOMPARE(Log(form), Entry(jww, box.out + "plan.jww") << Summary({jww}));
     QCOMPARE(QDir(box.out).entryList(QDir::Files).size(), 1);
 
     // The next drop replaces the list; a taken name gets a branch number.
     const QString figure = box.Figure("DOOR.JWS");
     Drop(form, {figure, jww});
-    QTRY_COMPARE(form.ListBox1->count(), 6);
-    QCOMPARE(Log(form), Entry(figure, box.out + "DOOR.JWS") + Entry(jww, box.out + "plan~1.jww"));
+    QTRY_COMPARE(form.ListBox1->count(), 9);
+    QCOMPARE(Log(form),
+             Entry(figure, box.out + "DOOR.JWS") + Entry(jww, box.out + "plan~1.jww") << Summary({figure, jww}));
 }
 
 void WindowTest::CommandLineFilesAreConvertedAtStart() {
@@ -256,7 +283,7 @@ void WindowTest::CommandLineFilesAreConvertedAtStart() {
     TForm1 form(o);
     form.show();
     QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
-    QCOMPARE(Log(form), Entry(a, box.out + "a.jww") + Entry(b, box.out + "B.JWS"));
+    QCOMPARE(Log(form), Entry(a, box.out + "a.jww") + Entry(b, box.out + "B.JWS") << Summary({a, b}));
     QVERIFY(TJwsData::FileCheck(Path(box.out + "B.JWS")));
     QVERIFY(QFile::exists(box.settings));
     QVERIFY(QDir(box.work).isEmpty());
@@ -282,14 +309,15 @@ void WindowTest::EscapeStopsTheRunBeforeTheNextFile() {
     });
     form.WMDropFiles(files);
     QVERIFY(refused && !form.Running());
-    QCOMPARE(Log(form), Entry(files[0], box.out + "1.jww") << S(u"[ESC]を押しましたので中断します。"));
+    QCOMPARE(Log(form), Entry(files[0], box.out + "1.jww") << S(u"[ESC]を押しましたので中断します。")
+                                                           << Summary({files[0]}, 2));
     QCOMPARE(form.PageControl1->currentIndex(), 1);
     QCOMPARE(QDir(box.out).entryList(QDir::Files), QStringList{"1.jww"});
 
     // Escape pressed before a run does not stop the next one.
     QTest::keyClick(form.ListBox1, Qt::Key_Escape);
     form.WMDropFiles({files[1]});
-    QCOMPARE(form.ListBox1->count(), 3);
+    QCOMPARE(form.ListBox1->count(), 5);
 }
 
 void WindowTest::MissingSpecifiedFolderShowsAMessageAndRunsNothing() {
@@ -359,7 +387,7 @@ void WindowTest::OpenDialogRemembersItsFolderAndFilter() {
         static_cast<QDialog*>(d)->accept();
     });
     form.Label3Click();
-    QCOMPARE(form.ListBox1->count(), 6);
+    QCOMPARE(form.ListBox1->count(), 9);
     QCOMPARE(form.Label1->text(), box.src);
     QCOMPARE(form.Fidx, 1);
 }
@@ -385,6 +413,30 @@ void WindowTest::AskEveryTimeUsesTheChosenFolder() {
     form.WMDropFiles({jww});
     QVERIFY(QFile::exists(box.out + "plan~1.jww"));
     QVERIFY(OpenDatFile(Path(box.settings), u"").LabelPreFolder == box.out.toStdU16String());
+}
+
+void WindowTest::ProgressShowsWhileARunGoes() {
+    Sandbox box;
+    box.WriteSettings();
+    box.Drawing("a.jww");
+    QDir().mkpath(box.src + "sub");
+    TJwwData d = test::SampleDrawing(700);
+    QVERIFY(d.FileOut(Path(box.src + "sub/b.jww"), 700));
+    TForm1 form(box.Options());
+    form.show();
+
+    // Seen as each line arrives: the tab, the status bar, the lines so far.
+    QStringList seen;
+    QObject::connect(form.ListBox1->model(), &QAbstractItemModel::rowsInserted, &form, [&] {
+        seen << QString::number(form.PageControl1->currentIndex()) + " " + form.StatusBar1Text->text() + " " +
+                    QString::number(form.ListBox1->count());
+    });
+    form.WMDropFiles({box.src});  // a dropped folder gives its drawings
+    QCOMPARE(seen.size(), 9);
+    QCOMPARE(seen[0], QString("1 1 / 2: a.jww 1"));  // the log tab from the first line on
+    QCOMPARE(seen[4], QString("1 2 / 2: b.jww 5"));
+    QCOMPARE(form.StatusBar1Text->text(), S(kStatusBarText));  // the fixed text again
+    QVERIFY(QFile::exists(box.out + "a.jww") && QFile::exists(box.out + "b.jww"));
 }
 
 QTEST_MAIN(WindowTest)
