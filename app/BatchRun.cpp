@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/DimensionExplode.h"
+#include "app/Settings.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
 
@@ -163,8 +164,8 @@ std::string MakeWorkFolder() {
     const std::string own = std::to_string(platform::ProcessId());
     std::vector<std::string> bases;
     const std::string exe = platform::ExecutableDir();
-    if (!exe.empty()) bases.push_back(exe + kWorkFolderName + platform::PathSeparator());
-    bases.push_back(platform::UserDataDir("talvine") + kWorkFolderName + platform::PathSeparator());
+    if (!IsInstalledProgramFolder(exe)) bases.push_back(exe + kWorkFolderName + platform::PathSeparator());
+    bases.push_back(platform::UserRuntimeDir("talvine"));
     for (const std::string& base : bases) {
         const std::string folder = base + own + platform::PathSeparator();
         if (platform::ForceDirectories(folder) && platform::IsDirWritable(folder)) return folder;

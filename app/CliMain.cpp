@@ -22,7 +22,7 @@ using namespace talvine;
 
 namespace {
 
-constexpr char kVersion[] = "0.1.0";
+constexpr char kVersion[] = TALVINE_VERSION;  // the project's version, from the build
 
 std::atomic<bool> g_interrupted{false};
 

@@ -38,6 +38,7 @@
 #include <stdexcept>
 
 #include "app/BatchRun.h"
+#include "app/window/WindowSetup.h"
 #include "jww/DisplayTables.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -113,7 +114,7 @@ TFormOptions TFormOptions::FromApplication() {
     o.settingsLoad = files.load;
     o.settingsSave = files.save;
     const QString dir = WithDelim(QCoreApplication::applicationDirPath());
-    o.programFolder = platform::IsDirWritable(Path(dir)) ? dir : WithDelim(QDir::homePath());
+    o.programFolder = IsInstalledProgramFolder(Path(dir)) ? WithDelim(QDir::homePath()) : dir;
     o.arguments = QCoreApplication::arguments().mid(1);
     return o;
 }
@@ -278,12 +279,7 @@ QFont TForm1::JapaneseFont(int pixelSize) {
     return font;
 }
 
-QStringList TForm1::ScreenStyles() {
-    QStringList names{Q(kDefaultStyleName)};
-    for (const QString& key : QStyleFactory::keys())
-        if (key.compare(names.first(), Qt::CaseInsensitive) != 0) names << key;
-    return names;
-}
+QStringList TForm1::ScreenStyles() { return ScreenStyleNames(QStyleFactory::keys(), SystemStyleName()); }
 
 QStringList TForm1::OpenDialogFilters() {
     // "description|pattern;pattern|..." as Qt's "description (pattern pattern)".

@@ -121,7 +121,8 @@ public:
     const std::string& SettingsFile() const { return options_.settingsSave; }
     const std::string& WorkFolder() const { return workFolder_; }
 
-    // "Windows" (the system's own look) followed by Qt's styles.
+    // "Windows" (the system's own look) followed by Qt's styles that look
+    // different from it.
     static QStringList ScreenStyles();
     // The filters of the open-file dialog.
     static const char16_t* const kOpenFilter;
