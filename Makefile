@@ -14,7 +14,7 @@
 #                types and the manual pages under PREFIX (/usr/local; DESTDIR
 #                is honoured)
 #   make uninstall
-#                remove what make install installed
+#                remove what make install installed (give it the same PREFIX)
 #   make package build the Debian package talvine_VERSION_ARCH.deb in the build folder
 #
 # Every target installs the Debian packages it needs that are missing
@@ -117,7 +117,11 @@ uninstall:
 	@[ -f $(BUILD)/install_manifest.txt ] || { echo "uninstall: nothing was installed from $(BUILD)" >&2; exit 1; }
 	@root=$$(head -n 1 $(BUILD)/install_manifest.txt); root=$${root%/*}; \
 	if [ -w "$$root" ]; then as=""; else as=sudo; fi; \
-	set -x; tr '\n' '\0' < $(BUILD)/install_manifest.txt | $$as xargs -0 rm -f
+	set -x; tr '\n' '\0' < $(BUILD)/install_manifest.txt | $$as xargs -0 rm -f; \
+	if [ -z "$(DESTDIR)" ] && [ -d "$(PREFIX)/share/mime/packages" ]; then \
+	  $$as update-mime-database "$(PREFIX)/share/mime"; \
+	  $$as update-desktop-database -q "$(PREFIX)/share/applications"; \
+	fi
 
 package:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_PACKAGE)
