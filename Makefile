@@ -1,14 +1,26 @@
 # Talvine: build, test and try the converter.
 #
-#   make test    install what is missing, build, run every test (also under
-#                AddressSanitizer and UndefinedBehaviorSanitizer)
-#   make demo    install what is missing, build, and convert the examples
+#   make demo    install what the build needs, build the programs and convert
+#                the examples
+#   make build   the same set-up; builds talvine, talvine-cli and the examples tool
+#   make test    also install what the tests need, build everything and run
+#                every test (also under AddressSanitizer and
+#                UndefinedBehaviorSanitizer)
 #   make bench   build and run the benchmarks
 #   make fuzz    build the fuzz targets with clang and run each FUZZ_SECONDS
 #                seconds (default 60); fails on any finding
 #   make screenshot
-#                build, convert the examples in the window under a virtual
-#                display and save its picture as docs/window.png
+#                convert the examples in the window under a virtual display
+#                and save its picture as docs/window.png
+#   make install install the programs, the desktop entry, the icon, the file
+#                types and the manual pages under PREFIX (/usr/local; DESTDIR
+#                is honoured)
+#   make uninstall
+#                remove what make install installed (give it the same PREFIX)
+#   make package build the Debian package talvine_VERSION_ARCH.deb in the build folder
+#
+# Every target installs the Debian packages it needs that are missing
+# (through sudo when not root) and they can run in any order in one folder.
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
@@ -20,38 +32,53 @@ FUZZ_CXX   ?= clang++
 # clang with its libFuzzer runtime, for make fuzz.
 FUZZ_PACKAGES := clang libclang-rt-dev
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 CONFIGURE  := scripts/configure.sh
+DEPS       := scripts/deps.sh
 
-# Debian packages the build needs: the compiler and libraries, Qt 6 and a
-# Japanese font for the window, a virtual display and ImageMagick for its picture.
-PACKAGES := g++ cmake make ninja-build pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev fonts-ipafont-gothic xvfb imagemagick
+# Debian packages, by what needs them.
+# The build and the window: compiler, CMake, zlib, Qt 6 with its platform
+# plugins and translations, and a Japanese font.
+PACKAGES_BUILD := g++ cmake make ninja-build pkg-config zlib1g-dev qt6-base-dev qt6-qpa-plugins \
+                  qt6-translations-l10n fonts-ipafont-gothic
+# The tests: GoogleTest, and the tools that check the installed files and the package.
+PACKAGES_TEST := libgtest-dev libgmock-dev help2man desktop-file-utils libxml2-utils shared-mime-info \
+                 xdg-utils dpkg-dev file
+PACKAGES_BENCH := libbenchmark-dev
+PACKAGES_SCREENSHOT := xvfb imagemagick
+# make install: the manual page, and the caches of file types and desktop entries.
+PACKAGES_INSTALL := help2man shared-mime-info desktop-file-utils
+# make package: the manual page, and dpkg-shlibdeps for the run-time dependencies.
+PACKAGES_PACKAGE := help2man dpkg-dev file
 
-SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+# The programs a user runs (make demo, make build, make screenshot).
+PROGRAMS := talvine talvine-cli talvine-examples
 
-.PHONY: all deps build test test-release test-sanitize test-fuzz fuzz fuzz-build bench demo screenshot clean
+# A folder configured for the first time builds no tests; one that has them
+# (make test was run in it) keeps them.
+CONFIGURE_PROGRAMS = $(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release \
+                     $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTALVINE_BUILD_TESTS=OFF)
+
+.PHONY: all deps build test test-release test-sanitize test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean
 
 all: build
 
 deps:
-	@missing=""; \
-	for p in $(PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
-	fi
+	@$(DEPS) $(PACKAGES_BUILD)
 
 build: deps
-	$(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD) -j $(JOBS)
+	$(CONFIGURE_PROGRAMS)
+	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
 
-test-release: build
+test-release:
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST)
+	$(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-test-sanitize: deps
+test-sanitize:
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST)
 	$(CONFIGURE) $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DTALVINE_SANITIZE=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -63,16 +90,8 @@ test: test-release test-sanitize test-fuzz
 test-fuzz:
 	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
 
-fuzz-build: deps
-	@missing=""; \
-	for p in $(FUZZ_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
-	fi
+fuzz-build:
+	@$(DEPS) $(PACKAGES_BUILD) $(FUZZ_PACKAGES)
 	$(CONFIGURE) $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DTALVINE_FUZZ=ON -DTALVINE_BUILD_TESTS=OFF
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target talvine_fuzz
@@ -80,7 +99,8 @@ fuzz-build: deps
 fuzz: fuzz-build
 	scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
-bench: deps
+bench:
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_BENCH)
 	$(CONFIGURE) $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=OFF -DTALVINE_BUILD_BENCH=ON
 	cmake --build $(BUILD_BENCH) -j $(JOBS)
 	$(BUILD_BENCH)/bench/talvine_bench
@@ -95,7 +115,40 @@ demo: build
 	$(BUILD)/talvine-cli --info --brief out/demo/plan.jww out/demo/door.jws
 
 screenshot: build
+	@$(DEPS) $(PACKAGES_SCREENSHOT)
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
+
+install:
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_INSTALL)
+	$(CONFIGURE_PROGRAMS)
+	cmake --build $(BUILD) -j $(JOBS)
+	@# Through sudo only when the target folder cannot be written.
+	@root="$(DESTDIR)$(PREFIX)"; while [ ! -e "$$root" ]; do root=$$(dirname "$$root"); done; \
+	if [ -w "$$root" ]; then as=""; elif [ "$$(id -u)" != 0 ] && command -v sudo >/dev/null 2>&1; then as=sudo; \
+	else echo "install: $(DESTDIR)$(PREFIX) cannot be written; run as root: make install PREFIX=$(PREFIX)" >&2; exit 1; fi; \
+	set -x; $$as env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"; \
+	if [ -z "$(DESTDIR)" ]; then \
+	  $$as update-mime-database "$(PREFIX)/share/mime"; \
+	  $$as update-desktop-database -q "$(PREFIX)/share/applications"; \
+	  if command -v gtk-update-icon-cache >/dev/null 2>&1 && [ -f "$(PREFIX)/share/icons/hicolor/index.theme" ]; then \
+	    $$as gtk-update-icon-cache -q "$(PREFIX)/share/icons/hicolor"; fi; \
+	fi
+
+uninstall:
+	@[ -f $(BUILD)/install_manifest.txt ] || { echo "uninstall: nothing was installed from $(BUILD)" >&2; exit 1; }
+	@root=$$(head -n 1 $(BUILD)/install_manifest.txt); root=$${root%/*}; \
+	if [ -w "$$root" ]; then as=""; else as=sudo; fi; \
+	set -x; tr '\n' '\0' < $(BUILD)/install_manifest.txt | $$as xargs -0 rm -f; \
+	if [ -z "$(DESTDIR)" ] && [ -d "$(PREFIX)/share/mime/packages" ]; then \
+	  $$as update-mime-database "$(PREFIX)/share/mime"; \
+	  $$as update-desktop-database -q "$(PREFIX)/share/applications"; \
+	fi
+
+package:
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_PACKAGE)
+	$(CONFIGURE_PROGRAMS)
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ)

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/DimensionExplode.h"
+#include "app/Settings.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
 
@@ -20,8 +21,8 @@ constexpr char kWorkFolderName[] = "TEMP";
 std::vector<std::string> WorkFolderBases() {
     std::vector<std::string> bases;
     const std::string exe = platform::ExecutableDir();
-    if (!exe.empty()) bases.push_back(exe + kWorkFolderName + platform::PathSeparator());
-    bases.push_back(platform::UserDataDir("talvine") + kWorkFolderName + platform::PathSeparator());
+    if (!exe.empty() && !IsInstalledProgramFolder(exe)) bases.push_back(exe + kWorkFolderName + platform::PathSeparator());
+    bases.push_back(platform::UserRuntimeDir("talvine"));
     return bases;
 }
 

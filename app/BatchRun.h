@@ -182,8 +182,9 @@ private:
 };
 
 // The folder for bound images of this process: a folder named after the
-// process inside "TEMP" beside the executable, or inside a per-user folder
-// when that cannot be written. Created; "" when neither can be.
+// process inside "TEMP" beside the executable; for an installed program
+// (IsInstalledProgramFolder), or when that cannot be made, inside this
+// user's runtime folder, else the cache folder. Created; "" when none can be.
 std::string MakeWorkFolder();
 // Removes the work folder (when empty) and its parent "TEMP" (when empty).
 void RemoveWorkFolder(const std::string& folder);

@@ -26,7 +26,7 @@ using namespace talvine;
 
 namespace {
 
-constexpr char kVersion[] = "0.1.0";
+constexpr char kVersion[] = TALVINE_VERSION;  // the project's version, from the build
 
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;

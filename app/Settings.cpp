@@ -209,10 +209,16 @@ TSettingsFiles LocateSettingsFiles(const std::string& executablePath) {
 
     TSettingsFiles files;
     files.load = files.save = folder + name;
-    if (!folder.empty() && platform::IsDirWritable(folder)) return files;
-    files.save = platform::UserConfigDir("talvine") + name;
-    if (platform::FileExists(files.save) || !platform::FileExists(files.load)) files.load = files.save;
+    if (!IsInstalledProgramFolder(folder)) return files;
+    files.load = files.save = platform::UserConfigDir("talvine") + name;
     return files;
+}
+
+bool IsInstalledProgramFolder(const std::string& folder) {
+    if (folder.empty() || !platform::IsDirWritable(folder)) return true;
+    std::string f = folder;
+    while (!f.empty() && platform::IsPathSeparator(static_cast<unsigned char>(f.back()))) f.pop_back();
+    return f.substr(FolderOf(f).size()) == "bin";
 }
 
 }  // namespace talvine

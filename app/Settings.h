@@ -65,11 +65,18 @@ TSettings OpenDatFile(const std::string& path, const std::u16string& programFold
 // no partial file behind. Creates the folder when it is missing.
 bool SaveDatFile(const std::string& path, const TSettings& settings);
 
+// True when folder (the program's folder) belongs to an installation rather
+// than to this user's own copy of the program: this user cannot write it,
+// or it is a "bin" folder (/usr/bin, /usr/local/bin, ~/.local/bin, as make
+// install and the package put the programs there). Such a program keeps
+// its settings and work files in this user's own folders.
+bool IsInstalledProgramFolder(const std::string& folder);
+
 // The settings file of the program at executablePath: its path with the
-// extension replaced by ".dat". When that folder cannot be written (an
-// installed copy), the same name in this user's configuration folder is
-// saved instead; until that one exists, the file beside the executable (if
-// any) is read as the starting point.
+// extension replaced by ".dat", read and written there. For an installed
+// program (IsInstalledProgramFolder) the same name in this user's
+// configuration folder instead; a file beside such a program is never
+// read, since it may be another user's.
 struct TSettingsFiles {
     std::string load;
     std::string save;

@@ -87,6 +87,10 @@ std::string UserDataDir(const std::string& appName);
 // A per-user folder for the program's settings (created on demand by
 // callers), with a trailing separator.
 std::string UserConfigDir(const std::string& appName);
+// A per-user folder for short-lived files of the running program (created
+// on demand by callers), with a trailing separator: inside the session's
+// runtime folder when there is one, else inside the user's cache folder.
+std::string UserRuntimeDir(const std::string& appName);
 // The system's folder for temporary files, with a trailing separator.
 std::string TempDir();
 // Identifier of the running process.

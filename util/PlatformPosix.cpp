@@ -226,6 +226,26 @@ std::string UserConfigDir(const std::string& appName) {
     return base + appName + "/";
 }
 
+std::string UserRuntimeDir(const std::string& appName) {
+    // $XDG_RUNTIME_DIR is private to the user and emptied at log-out; it is
+    // used only when it names an existing folder.
+    if (const char* r = std::getenv("XDG_RUNTIME_DIR"); r && *r == '/' && DirExists(r)) {
+        std::string base = r;
+        if (base.back() != '/') base += '/';
+        return base + appName + "/";
+    }
+    std::string base;
+    if (const char* x = std::getenv("XDG_CACHE_HOME"); x && *x == '/') {
+        base = x;
+    } else if (const char* h = std::getenv("HOME"); h && *h) {
+        base = std::string(h) + "/.cache";
+    } else {
+        return TempDir() + appName + "-" + std::to_string(::getuid()) + "/";
+    }
+    if (base.back() != '/') base += '/';
+    return base + appName + "/";
+}
+
 std::string TempDir() {
     const char* t = std::getenv("TMPDIR");
     std::string s = (t && *t) ? t : "/tmp";

@@ -39,7 +39,7 @@
 #include <stdexcept>
 
 #include "app/BatchRun.h"
-#include "app/Form1Core.h"
+#include "app/window/WindowSetup.h"
 #include "jww/DisplayTables.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -110,7 +110,7 @@ TFormOptions TFormOptions::FromApplication() {
     o.settingsLoad = files.load;
     o.settingsSave = files.save;
     const QString dir = WithDelim(QCoreApplication::applicationDirPath());
-    o.programFolder = platform::IsDirWritable(Path(dir)) ? dir : WithDelim(QDir::homePath());
+    o.programFolder = IsInstalledProgramFolder(Path(dir)) ? WithDelim(QDir::homePath()) : dir;
     o.arguments = QCoreApplication::arguments().mid(1);
     return o;
 }
@@ -280,13 +280,7 @@ QFont TForm1::JapaneseFont(int pixelSize) {
     return font;
 }
 
-QStringList TForm1::ScreenStyles() {
-    std::vector<std::u16string> keys;
-    for (const QString& key : QStyleFactory::keys()) keys.push_back(U16(key));
-    QStringList names;
-    for (const std::u16string& n : TForm1Core::StyleList(keys)) names << Q(n);
-    return names;
-}
+QStringList TForm1::ScreenStyles() { return ScreenStyleNames(QStyleFactory::keys(), SystemStyleName()); }
 
 QStringList TForm1::OpenDialogFilters() {
     // "description|pattern;pattern|..." as Qt's "description (pattern pattern)".

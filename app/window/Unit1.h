@@ -123,7 +123,8 @@ public:
     const std::string& SettingsFile() const { return options_.settingsSave; }
     const std::string& WorkFolder() const { return core_.WorkFolder(); }
 
-    // "Windows" (the system's own look) followed by Qt's styles.
+    // "Windows" (the system's own look) followed by Qt's styles that look
+    // different from it.
     static QStringList ScreenStyles();
     // The filters of the open-file dialog, in Qt's form.
     static QStringList OpenDialogFilters();

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/jww/TestFiles.h"
+#include "util/Platform.h"
 
 namespace talvine::test {
 namespace {
@@ -138,7 +139,38 @@ TEST(Settings, LivesBesideTheExecutableOrInTheUserFolder) {
     EXPECT_EQ(f.save, dir.File("config/talvine/talvine.dat"));
     EXPECT_EQ(f.load, f.save);
     EXPECT_TRUE(SaveDatFile(f.save, DefaultSettings(kProgram)));  // creates the folder
+
+    // An installed program (in a bin folder) never reads a file beside it,
+    // which may be another user's, even while this user has none yet.
+    fs::create_directories(dir.File("usr/bin"));
+    EXPECT_TRUE(SaveDatFile(dir.File("usr/bin/talvine.dat"), DefaultSettings(kProgram)));
+    setenv("XDG_CONFIG_HOME", dir.File("other").c_str(), 1);
+    const TSettingsFiles installed = LocateSettingsFiles(dir.File("usr/bin/talvine"));
+    EXPECT_EQ(installed.load, dir.File("other/talvine/talvine.dat"));
+    EXPECT_EQ(installed.save, installed.load);
+    EXPECT_TRUE(IsInstalledProgramFolder(dir.File("usr/bin/")));
+    EXPECT_FALSE(IsInstalledProgramFolder(dir.File("usr/")));
     old ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(Settings, InstalledProgramsWorkInTheUsersRuntimeOrCacheFolder) {
+    TempDir dir;
+    const char* names[] = {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
+    std::string saved[2];
+    bool had[2];
+    for (int i = 0; i < 2; ++i) {
+        const char* v = std::getenv(names[i]);
+        had[i] = v != nullptr;
+        saved[i] = v ? v : "";
+    }
+    fs::create_directories(dir.File("run"));
+    setenv("XDG_RUNTIME_DIR", dir.File("run").c_str(), 1);
+    setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
+    EXPECT_EQ(platform::UserRuntimeDir("talvine"), dir.File("run/talvine/"));
+    // A runtime folder that does not exist (a session without one): the cache.
+    setenv("XDG_RUNTIME_DIR", dir.File("gone").c_str(), 1);
+    EXPECT_EQ(platform::UserRuntimeDir("talvine"), dir.File("cache/talvine/"));
+    for (int i = 0; i < 2; ++i) had[i] ? setenv(names[i], saved[i].c_str(), 1) : unsetenv(names[i]);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The figure document: its header, version rules and differences from the
 // drawing.
 #include <filesystem>
+#include <string>
 
 #include "jww/JwwFormat.h"
 #include "tests/jww/TestFiles.h"
@@ -64,7 +65,8 @@ TEST_P(JwsOutputVersion, IsAdjusted) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, JwsOutputVersion,
                          ::testing::Values(VersionCase{230, 230}, VersionCase{100, 230}, VersionCase{300, 351},
-                                           VersionCase{301, 301}, VersionCase{800, 800}));
+                                           VersionCase{301, 301}, VersionCase{800, 800}),
+                         [](const auto& info) { return "Asked" + std::to_string(info.param.asked); });
 
 TEST(JwsHeader, StoredValuesComeBackAndOtherGroupFieldsAreReset) {
     TempDir dir;

@@ -3,6 +3,7 @@
 // never reach outside the image folder.
 #include <zlib.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "tests/jww/TestFiles.h"
@@ -235,7 +236,20 @@ TEST_P(HostileImageName, NeverLeavesTheFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Names, HostileImageName,
                          ::testing::Values(u"../victim.txt", u"..\\victim.txt", u"..", u"sub/../../victim.txt",
-                                           u"C:victim.txt", u"/etc/passwd"));
+                                           u"C:victim.txt", u"/etc/passwd"),
+                         [](const auto& info) {
+                             // Path punctuation spelt out: "../victim.txt" is DotDotSlashvictimDottxt.
+                             std::string name;
+                             for (char16_t c : info.param) {
+                                 if (c == u'.') name += "Dot";
+                                 else if (c == u'/') name += "Slash";
+                                 else if (c == u'\\') name += "Backslash";
+                                 else if (c == u':') name += "Colon";
+                                 else if (c < 0x80 && std::isalnum(static_cast<unsigned char>(c))) name += static_cast<char>(c);
+                                 else name += '_';
+                             }
+                             return name;
+                         });
 
 TEST(BindImages, TruncatedImageFailsTheReadAndLeavesNoFile) {
     TempDir root, work;

@@ -631,7 +631,8 @@ TEST_P(BuiltDrawingRoundTrip, ReadsBackUnchanged) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, BuiltDrawingRoundTrip, ::testing::Values(420, 600, 700));
+INSTANTIATE_TEST_SUITE_P(Versions, BuiltDrawingRoundTrip, ::testing::Values(420, 600, 700),
+                         ::testing::PrintToStringParamName());
 
 TEST(EntityBuilderDocument, BuiltFigureReadsBackUnchanged) {
     TempDir dir;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "jww/JwwFormat.h"
 #include "tests/jww/TestFiles.h"
@@ -52,7 +53,8 @@ TEST_P(HeaderSize, MatchesTheLayoutOfItsVersion) {
     EXPECT_EQ(Bytes(b.begin() + reserved, b.begin() + reserved + 56), Bytes(56, 0x20));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, HeaderSize, ::testing::Values(220, 223, 225, 230, 231, 300, 419, 420, 700));
+INSTANTIATE_TEST_SUITE_P(Versions, HeaderSize, ::testing::Values(220, 223, 225, 230, 231, 300, 419, 420, 700),
+                         ::testing::PrintToStringParamName());
 
 struct CheckCase {
     const char* name;
@@ -90,6 +92,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, JwwFileCheck,
 
 TEST(JwwFileCheckMissing, MissingFileIsFalse) { EXPECT_FALSE(TJwwData::FileCheck("/nonexistent/x.jww")); }
 
+// A readable test name for a value that may be negative: "Minus450".
+std::string Signed(int32_t v) { return (v < 0 ? "Minus" : "") + std::to_string(v < 0 ? -int64_t{v} : int64_t{v}); }
+
 struct WidthCase {
     int32_t stored;
     int32_t bak;
@@ -114,7 +119,8 @@ INSTANTIATE_TEST_SUITE_P(Values, LineWidthSetting,
                          ::testing::Values(WidthCase{-450, -50, true}, WidthCase{-401, -1, true},
                                            WidthCase{-250, 50, true}, WidthCase{-350, -100, true},
                                            WidthCase{-101, -100, true}, WidthCase{-100, -100, false},
-                                           WidthCase{5, 5, false}));
+                                           WidthCase{5, 5, false}),
+                         [](const auto& info) { return "Stored" + Signed(info.param.stored); });
 
 struct StoredCase {
     int ver;
@@ -148,7 +154,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, WriterHeaderRules,
                                            StoredCase{500, 1, 1, 36, 1, 0},      // 1
                                            StoredCase{420, -450, -101, 36, 0, 0},
                                            StoredCase{421, -450, -450, 36, 0, 0},
-                                           StoredCase{700, -450, -450, -3, 0, 1}));
+                                           StoredCase{700, -450, -450, -3, 0, 1}),
+                         [](const auto& info) {
+                             return "V" + std::to_string(info.param.ver) + "Width" + Signed(info.param.maxDrawWid) +
+                                    "Dpi" + Signed(info.param.dpi);
+                         });
 
 TEST(WriterHeaderRules, PenTablesAreClamped) {
     TempDir dir;

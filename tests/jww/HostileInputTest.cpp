@@ -110,7 +110,8 @@ TEST_P(Mutation, TruncatedAndCorruptedFilesAreHarmless) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, Mutation, ::testing::Values(350, 600, 700));
+INSTANTIATE_TEST_SUITE_P(Versions, Mutation, ::testing::Values(350, 600, 700),
+                         ::testing::PrintToStringParamName());
 
 TEST(HostileFigure, TruncationsOfAFigure) {
     TempDir dir;

@@ -42,7 +42,8 @@ TEST_P(DrawingRoundTrip, UnicodeStringsReadBackAndMarkTheDocument) {
     ExpectSameDrawing(d, back);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, DrawingRoundTrip, ::testing::ValuesIn(kDrawingVersions));
+INSTANTIATE_TEST_SUITE_P(Versions, DrawingRoundTrip, ::testing::ValuesIn(kDrawingVersions),
+                         ::testing::PrintToStringParamName());
 
 class FigureRoundTrip : public ::testing::TestWithParam<int> {};
 
@@ -57,7 +58,8 @@ TEST_P(FigureRoundTrip, ReadsBackWhatWasWritten) {
     EXPECT_EQ(first, second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, FigureRoundTrip, ::testing::ValuesIn(kFigureVersions));
+INSTANTIATE_TEST_SUITE_P(Versions, FigureRoundTrip, ::testing::ValuesIn(kFigureVersions),
+                         ::testing::PrintToStringParamName());
 
 // Older versions written from a newer document: what cannot be stored is
 // converted, and the result is stable from then on.
@@ -78,7 +80,8 @@ TEST_P(DowngradeRoundTrip, WritingTheReadBackDocumentAgainChangesNothing) {
     EXPECT_EQ(back.EntBlockDefN, d.EntBlockDefN);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, DowngradeRoundTrip, ::testing::Values(220, 230, 300, 350, 400, 419, 420, 600));
+INSTANTIATE_TEST_SUITE_P(Versions, DowngradeRoundTrip, ::testing::Values(220, 230, 300, 350, 400, 419, 420, 600),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace talvine::test
