@@ -102,7 +102,7 @@ std::u16string TBatchRun::RunProc1(const std::string& src, std::string& dst, boo
             if (dst.empty()) break;
         }
     }
-    if (!published) platform::DeleteFile(tmp);
+    if (!published) platform::RemoveFile(tmp);
     return published && FileExistsAt(dst) ? kResultDone : kResultFailed;
 }
 

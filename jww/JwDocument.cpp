@@ -129,7 +129,7 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         return true;
     }
     file.Close();
-    platform::DeleteFile(tmp);
+    platform::RemoveFile(tmp);
     return false;
 }
 

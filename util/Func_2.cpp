@@ -555,7 +555,7 @@ bool ForceDirSafe(const std::string& path) {
 }
 
 bool DeleteFileSafe(const std::string& path) {
-    return !path.empty() && platform::DeleteFile(path);
+    return !path.empty() && platform::RemoveFile(path);
 }
 
 bool RemoveDirSafe(const std::string& path) { return !path.empty() && platform::RemoveDir(path); }
