@@ -7,10 +7,16 @@
 #   make screenshot
 #                build, convert the examples in the window under a virtual
 #                display and save its picture as docs/window.png
+#   make windows install the cross tools, cross-build the Windows programs
+#                and write dist/talvine-<version>-windows-x64.zip
+#   make test-windows
+#                cross-build the tests, run them under Wine and compare the
+#                conversions of both builds (part of make test)
 
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_BENCH ?= build-bench
+BUILD_WINDOWS ?= build-windows
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CONFIGURE  := scripts/configure.sh
 
@@ -19,9 +25,16 @@ CONFIGURE  := scripts/configure.sh
 PACKAGES := g++ cmake make ninja-build pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev \
             qt6-base-dev fonts-ipafont-gothic xvfb imagemagick
 
+# What the Windows cross build needs: mingw-w64 with posix threads, static
+# zlib for it, GoogleTest's sources and Wine to run the tests.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build
+VERSION := $(shell sed -n 's/^project(Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+WINDOWS_ZIP := dist/talvine-$(VERSION)-windows-x64.zip
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-release test-sanitize bench demo screenshot clean
+.PHONY: all deps build test test-release test-sanitize bench demo screenshot clean \
+        deps-windows build-windows test-windows windows
 
 all: build
 
@@ -49,7 +62,31 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
-test: test-release test-sanitize
+test: test-release test-sanitize test-windows
+
+deps-windows:
+	@missing=""; \
+	for p in $(WINDOWS_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+build-windows: deps-windows
+	$(CONFIGURE) $(BUILD_WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
+
+# The suite under Wine (one process), then the same conversions and reports
+# from both builds, compared byte for byte.
+test-windows: build-windows build
+	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
+	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
+
+windows: build-windows
+	scripts/package-windows.sh $(BUILD_WINDOWS) $(WINDOWS_ZIP)
 
 bench: deps
 	$(CONFIGURE) $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=OFF -DTALVINE_BUILD_BENCH=ON
@@ -69,4 +106,4 @@ screenshot: build
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_WINDOWS)

@@ -9,7 +9,6 @@
 // status 1 when any file could not be read).
 #include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,39 +27,41 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void OnInterrupt(int) { g_interrupted = true; }
 
-void PrintUsage(std::FILE* out) {
-    std::fprintf(out,
-                 "Usage: talvine-cli [options] FILE...\n"
-                 "       talvine-cli --info [--json] FILE...\n"
-                 "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
-                 "lines, texts and points, and writes each result as a new file of the same\n"
-                 "format and version. Existing files are never overwritten: a taken name gets\n"
-                 "a branch number (plan~1.jww).\n"
-                 "\n"
-                 "Options:\n"
-                 "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
-                 "      --reference-points   turn SXF reference points into temporary points (default)\n"
-                 "      --no-reference-points\n"
-                 "                           leave SXF reference points out\n"
-                 "      --info               convert nothing; describe each file instead: format and\n"
-                 "                           version, entities of the drawing and of placed blocks,\n"
-                 "                           dimension parts, extents, paper size, block definitions,\n"
-                 "                           fonts and bound images\n"
-                 "      --json               with --info: one JSON object per line and file\n"
-                 "  -h, --help               show this help and exit\n"
-                 "      --version            show the version and exit\n"
-                 "\n"
-                 "Ctrl-C stops the run before the next file.\n");
+// The console or the stream, in UTF-8; see platform::WriteStd.
+void Out(const std::string& text) { platform::WriteStd(platform::StdStream::kOut, text); }
+void Err(const std::string& text) { platform::WriteStd(platform::StdStream::kErr, text); }
+
+void PrintUsage() {
+    Out("Usage: talvine-cli [options] FILE...\n"
+        "       talvine-cli --info [--json] FILE...\n"
+        "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
+        "lines, texts and points, and writes each result as a new file of the same\n"
+        "format and version. Existing files are never overwritten: a taken name gets\n"
+        "a branch number (plan~1.jww).\n"
+        "\n"
+        "Options:\n"
+        "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
+        "      --reference-points   turn SXF reference points into temporary points (default)\n"
+        "      --no-reference-points\n"
+        "                           leave SXF reference points out\n"
+        "      --info               convert nothing; describe each file instead: format and\n"
+        "                           version, entities of the drawing and of placed blocks,\n"
+        "                           dimension parts, extents, paper size, block definitions,\n"
+        "                           fonts and bound images\n"
+        "      --json               with --info: one JSON object per line and file\n"
+        "  -h, --help               show this help and exit\n"
+        "      --version            show the version and exit\n"
+        "\n"
+        "Ctrl-C stops the run before the next file.\n");
 }
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "talvine-cli: %s\nTry 'talvine-cli --help'.\n", message.c_str());
+    Err("talvine-cli: " + message + "\nTry 'talvine-cli --help'.\n");
     return 2;
 }
 
 void PrintLine(const std::u16string& line) {
-    std::printf("%s\n", Utf16ToUtf8(line).c_str());
-    std::fflush(stdout);
+    Out(Utf16ToUtf8(line) + "\n");
 }
 
 // --info: describes each file; 1 when any could not be read.
@@ -70,14 +71,12 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
         TFileInfo info;
         std::string error;
         if (!CollectFileInfo(path, info, error)) {
-            std::fflush(stdout);
-            std::fprintf(stderr, "talvine-cli: cannot read %s: %s\n", path.c_str(), error.c_str());
+            Err("talvine-cli: cannot read " + path + ": " + error + "\n");
             status = 1;
             continue;
         }
         const std::string report = json ? FileInfoJson(info) : FileInfoText(info);
-        std::fwrite(report.data(), 1, report.size(), stdout);
-        std::fflush(stdout);
+        Out(report);
     }
     return status;
 }
@@ -85,6 +84,7 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::UseUtf8Arguments(argc, argv);
     TRunSettings settings;
     settings.folderMode = TOutputFolder::kSource;
     std::vector<std::string> named;
@@ -97,10 +97,10 @@ int main(int argc, char** argv) {
         } else if (a == "--") {
             optionsEnded = true;
         } else if (a == "-h" || a == "--help") {
-            PrintUsage(stdout);
+            PrintUsage();
             return 0;
         } else if (a == "--version") {
-            std::printf("talvine-cli %s\n", kVersion);
+            Out(std::string("talvine-cli ") + kVersion + "\n");
             return 0;
         } else if (a == "-o" || a == "--output-dir") {
             if (i + 1 >= argc) return UsageError("option " + a + " needs a folder");
@@ -142,8 +142,8 @@ int main(int argc, char** argv) {
         if ((ext == ".jww" || ext == ".jws") && FileExistsAt(path)) {
             files.push_back(path);
         } else {
-            std::fprintf(stderr, "talvine-cli: skipped %s: %s\n", path.c_str(),
-                         FileExistsAt(path) ? "not a .jww or .jws file" : "no such file");
+            Err("talvine-cli: skipped " + path + ": " +
+                (FileExistsAt(path) ? "not a .jww or .jws file" : "no such file") + "\n");
             ++skipped;
         }
     }
@@ -154,11 +154,14 @@ int main(int argc, char** argv) {
     cb.log = PrintLine;
     cb.abortRequested = [] { return g_interrupted.load(); };
     cb.folderMissing = [&](const std::u16string& message) {
-        std::fprintf(stderr, "%s\n", Utf16ToUtf8(message).c_str());
+        Err(Utf16ToUtf8(message) + "\n");
         folderMissing = true;
     };
 
     std::signal(SIGINT, OnInterrupt);
+#ifdef SIGBREAK
+    std::signal(SIGBREAK, OnInterrupt);  // Ctrl-Break on a Windows console
+#endif
     const std::string work = MakeWorkFolder();
     TRunSummary summary;
     {

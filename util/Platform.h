@@ -111,9 +111,9 @@ long long ProcessId();
 // ---- Text services -----------------------------------------------------
 
 // UTF-16 text to the drawing files' code page: code page 932, Shift_JIS as
-// Windows defines it, whatever the system's own code page. Characters the
-// code page lacks (and lone surrogates) become one '?' each; nothing is
-// replaced by a look-alike.
+// Windows defines it, whatever the system's own code page. Each UTF-16 unit
+// the code page lacks becomes '?' (a character beyond U+FFFF gives two, as on
+// Windows); nothing is replaced by a look-alike.
 std::string WideToAnsi(const std::u16string& text);
 // Bytes in code page 932 to UTF-16, as Windows decodes them: the single
 // bytes 0x80, 0xA0, 0xFD, 0xFE and 0xFF are U+0080 and U+F8F0 to U+F8F3; a
@@ -123,5 +123,20 @@ std::u16string AnsiToWide(const char* bytes, size_t n);
 // Locale-aware (linguistic) upper and lower case of a whole text.
 std::u16string UpperCase(const std::u16string& text);
 std::u16string LowerCase(const std::u16string& text);
+
+// ---- The command line and the console ---------------------------------
+
+// Makes argv hold the program's arguments in UTF-8. On Windows, where main
+// receives them in the ANSI code page, they are taken again from the
+// Unicode command line (the strings live until the program ends); on POSIX
+// systems argv stays as it is.
+void UseUtf8Arguments(int& argc, char**& argv);
+
+enum class StdStream { kOut, kErr };
+// Writes UTF-8 text to standard output or standard error and flushes it. On
+// a Windows console the text goes through the console's Unicode output;
+// anywhere else (a file, a pipe, a POSIX terminal) as the bytes themselves.
+// False when the text could not be written.
+bool WriteStd(StdStream stream, const std::string& utf8);
 
 }  // namespace talvine::platform

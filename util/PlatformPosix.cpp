@@ -246,4 +246,12 @@ std::string TempDir() {
 
 long long ProcessId() { return static_cast<long long>(::getpid()); }
 
+void UseUtf8Arguments(int&, char**&) {}
+
+bool WriteStd(StdStream stream, const std::string& utf8) {
+    std::FILE* f = stream == StdStream::kOut ? stdout : stderr;
+    const bool ok = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
+    return std::fflush(f) == 0 && ok;
+}
+
 }  // namespace talvine::platform

@@ -9,12 +9,15 @@
 #endif
 #include <windows.h>
 #include <knownfolders.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "util/Platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace talvine::platform {
 
@@ -344,6 +347,44 @@ std::string TempDir() {
 }
 
 long long ProcessId() { return static_cast<long long>(GetCurrentProcessId()); }
+
+// ---- The command line and the console ---------------------------------
+
+void UseUtf8Arguments(int& argc, char**& argv) {
+    static std::vector<std::string> storage;
+    static std::vector<char*> pointers;
+    int n = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (!wide) return;
+    storage.clear();
+    for (int i = 0; i < n; ++i) storage.push_back(Utf8(std::wstring(wide[i])));
+    LocalFree(wide);
+    pointers.clear();
+    for (std::string& a : storage) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    argc = n;
+    argv = pointers.data();
+}
+
+bool WriteStd(StdStream stream, const std::string& utf8) {
+    std::FILE* f = stream == StdStream::kOut ? stdout : stderr;
+    HANDLE h = GetStdHandle(stream == StdStream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (h != nullptr && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) {
+        std::fflush(f);  // whatever the C library still holds comes first
+        const std::wstring w = Wide(utf8);
+        size_t done = 0;
+        while (done < w.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(w.size() - done, 8192));
+            DWORD put = 0;
+            if (!WriteConsoleW(h, w.data() + done, chunk, &put, nullptr) || put == 0) return false;
+            done += put;
+        }
+        return true;
+    }
+    const bool ok = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
+    return std::fflush(f) == 0 && ok;
+}
 
 // ---- Text services -----------------------------------------------------
 

@@ -25,7 +25,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
@@ -66,12 +65,11 @@ QString SystemStyleName() {
     return name;
 }
 
-// A per-user folder for converted files: the shell's, or the home folder
+// A per-user folder for converted files: the system's, or the home folder
 // on a system without one.
-std::string UserFolder(QStandardPaths::StandardLocation location) {
-    QString dir = QStandardPaths::writableLocation(location);
-    if (!IsDir(dir)) dir = QDir::homePath();
-    return Path(dir);
+std::string UserFolder(const std::string& folder) {
+    if (!folder.empty() && platform::DirExists(folder)) return folder;
+    return Path(QDir::homePath());
 }
 
 bool IsUserInput(QEvent::Type type) {
@@ -579,8 +577,8 @@ void TForm1::RunProc() {
     TRunSettings s;
     const int choice = FolderChoice();
     s.folderMode = choice >= 1 && choice <= 4 ? static_cast<TOutputFolder>(choice) : TOutputFolder::kAskEveryTime;
-    if (s.folderMode == TOutputFolder::kDesktop) s.desktopDir = UserFolder(QStandardPaths::DesktopLocation);
-    if (s.folderMode == TOutputFolder::kDocuments) s.documentsDir = UserFolder(QStandardPaths::DocumentsLocation);
+    if (s.folderMode == TOutputFolder::kDesktop) s.desktopDir = UserFolder(platform::DesktopDir());
+    if (s.folderMode == TOutputFolder::kDocuments) s.documentsDir = UserFolder(platform::DocumentsDir());
     s.specifiedDir = Path(EditFl1->text());
     s.preFolder = Path(LabelPreFolder->text());
     s.referencePoints = CheckBox1->isChecked();

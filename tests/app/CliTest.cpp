@@ -1,12 +1,15 @@
 // talvine-cli end to end: generated drawings and figures are converted by
 // the real executable, and every output is read back.
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 
 #include "tests/jww/TestFiles.h"
+#include "util/Platform.h"
 
 namespace talvine::test {
 namespace {
@@ -18,23 +21,45 @@ struct CliResult {
     std::string out, err;
 };
 
+#ifdef _WIN32
+// Quoted for the command line of a Windows program (names cannot hold '"').
+std::string Quote(const std::string& s) {
+    std::string q = s;
+    if (!q.empty() && q.back() == '\\') q += '\\';  // a backslash before the closing quote stays one
+    return "\"" + q + "\"";
+}
+
+std::string CliPath() { return platform::ExecutableDir() + "talvine-cli.exe"; }
+#else
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
+std::string CliPath() { return TALVINE_CLI_PATH; }
+#endif
+
 CliResult RunCli(const std::string& args, const TempDir& dir) {
     const std::string errFile = dir.File("stderr.txt");
-    const std::string cmd = Quote(TALVINE_CLI_PATH) + " " + args + " 2>" + Quote(errFile);
+    const std::string cmd = Quote(CliPath()) + " " + args + " 2>" + Quote(errFile);
     CliResult r;
+#ifdef _WIN32
+    // The command interpreter takes the whole line in one more pair of quotes.
+    FILE* p = _wpopen(FsPath("\"" + cmd + "\"").wstring().c_str(), L"rb");
+#else
     FILE* p = popen(cmd.c_str(), "r");
+#endif
     if (!p) return r;
     std::array<char, 4096> buf;
     size_t n;
     while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+#ifdef _WIN32
+    r.status = _pclose(p);
+#else
     const int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+#endif
     const Bytes e = ReadAll(errFile);
     r.err.assign(e.begin(), e.end());
     return r;
@@ -230,15 +255,28 @@ TEST(Cli, InfoDescribesDrawingsAndFiguresAndWritesNothing) {
 TEST(Cli, InfoAsJson) {
     TempDir dir;
     WriteInfoSamples(dir);
+#ifdef _WIN32
+    // A name with an apostrophe, a space and a non-ASCII letter (quotes and
+    // tabs cannot be part of a name on Windows).
+    const std::string odd = dir.File("q't ü.jww");
+#else
     // A name with a quote, a tab and a non-ASCII letter.
     const std::string odd = dir.File("q\"t\tü.jww");
-    fs::copy_file(dir.File("plan.jww"), odd);
+#endif
+    fs::copy_file(FsPath(dir.File("plan.jww")), FsPath(odd));
     const CliResult r = RunCli("--info --json " + Quote(odd) + " " + Quote(dir.File("door.jws")), dir);
     EXPECT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(Lines(r.out), 2) << r.out;
     const std::string first = r.out.substr(0, r.out.find('\n'));
     const std::string second = r.out.substr(first.size() + 1);
-    EXPECT_EQ(first.rfind("{\"file\":\"" + dir.path() + "q\\\"t\\u0009ü.jww\",\"format\":\"jww\",\"version\":700,"
+    std::string jsonDir;  // the folder as a JSON string holds it
+    for (char c : dir.path()) jsonDir += c == '\\' ? std::string("\\\\") : std::string(1, c);
+#ifdef _WIN32
+    const std::string jsonName = "q't ü.jww";
+#else
+    const std::string jsonName = "q\\\"t\\u0009ü.jww";
+#endif
+    EXPECT_EQ(first.rfind("{\"file\":\"" + jsonDir + jsonName + "\",\"format\":\"jww\",\"version\":700,"
                           "\"drawing\":{\"lines\":1,\"arcs\":2,\"points\":1,\"temporary_points\":1,\"texts\":3,"
                           "\"dimensions\":2,\"solids\":2,\"block_inserts\":2},"
                           "\"blocks\":{\"lines\":1,\"arcs\":2,\"points\":1,\"temporary_points\":0,\"texts\":1,"

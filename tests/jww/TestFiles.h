@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
 private:
     std::string path_;
 };
+
+// A file-system path from a UTF-8 path (std::filesystem takes narrow
+// strings in the ANSI code page on Windows).
+std::filesystem::path FsPath(const std::string& utf8);
 
 Bytes ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const Bytes& bytes);
