@@ -4,6 +4,8 @@
 #                AddressSanitizer and UndefinedBehaviorSanitizer)
 #   make demo    install what is missing, build, and convert the examples
 #   make bench   build and run the benchmarks
+#   make fuzz    build the fuzz targets with clang and run each FUZZ_SECONDS
+#                seconds (default 60); fails on any finding
 #   make screenshot
 #                build, convert the examples in the window under a virtual
 #                display and save its picture as docs/window.png
@@ -17,6 +19,12 @@ BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_BENCH ?= build-bench
 BUILD_WINDOWS ?= build-windows
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TEST_SECONDS ?= 20
+FUZZ_CXX   ?= clang++
+# clang with its libFuzzer runtime, for make fuzz.
+FUZZ_PACKAGES := clang libclang-rt-dev
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CONFIGURE  := scripts/configure.sh
 
@@ -33,7 +41,7 @@ WINDOWS_ZIP := dist/talvine-$(VERSION)-windows-x64.zip
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-release test-sanitize bench demo screenshot clean \
+.PHONY: all deps build test test-release test-sanitize test-fuzz fuzz fuzz-build bench demo screenshot clean \
         deps-windows build-windows test-windows windows
 
 all: build
@@ -62,7 +70,28 @@ test-sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
-test: test-release test-sanitize test-windows
+test: test-release test-sanitize test-fuzz test-windows
+
+# The fuzz targets, briefly, so that they keep building and finding nothing.
+test-fuzz:
+	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
+
+fuzz-build: deps
+	@missing=""; \
+	for p in $(FUZZ_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+	$(CONFIGURE) $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTALVINE_FUZZ=ON -DTALVINE_BUILD_TESTS=OFF
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target talvine_fuzz
+
+fuzz: fuzz-build
+	scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 deps-windows:
 	@missing=""; \
@@ -106,4 +135,4 @@ screenshot: build
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_WINDOWS)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS)

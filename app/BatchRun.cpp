@@ -1,5 +1,6 @@
 #include "app/BatchRun.h"
 
+#include <new>
 #include <stdexcept>
 
 #include "app/DimensionExplode.h"
@@ -62,11 +63,18 @@ template <class Doc, class Explode>
 bool TBatchRun::Convert(Doc& doc, const std::string& src, const std::string& tmp, Explode explode) {
     // A source that cannot be read completely is not converted: writing what
     // was read would silently drop the rest of the drawing.
-    if (!doc.FileIn(src)) return false;
-    doc.GetMinMaxZahyo();
-    explode(doc);
-    doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
-    return doc.FileOut(tmp, doc.Enthd.jwVer);
+    // A drawing too complex to measure is not converted either. Nothing
+    // here may throw out of the run: memory running out fails this file,
+    // and the run goes on with the next.
+    try {
+        if (!doc.FileIn(src) || !doc.GetMinMaxZahyo()) return false;
+        explode(doc);
+        doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
+        return doc.FileOut(tmp, doc.Enthd.jwVer);
+    } catch (const std::bad_alloc&) {
+        doc.LastFailure = TJwFailure::kOutOfMemory;
+        return false;
+    }
 }
 
 std::u16string TBatchRun::RunProc1(const std::string& src, std::string& dst, bool referencePoints) {

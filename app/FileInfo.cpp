@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
@@ -116,7 +117,24 @@ std::string Quoted(const std::string& s) { return JsonString(s); }
 
 }  // namespace
 
+namespace {
+bool CollectFileInfoOf(const std::string& path, TFileInfo& info, std::string& error);
+}  // namespace
+
 bool CollectFileInfo(const std::string& path, TFileInfo& info, std::string& error) {
+    // A report that cannot be held in memory is a failure, not a crash.
+    try {
+        return CollectFileInfoOf(path, info, error);
+    } catch (const std::bad_alloc&) {
+        info = TFileInfo{};
+        info.file = path;
+        error = "out of memory";
+        return false;
+    }
+}
+
+namespace {
+bool CollectFileInfoOf(const std::string& path, TFileInfo& info, std::string& error) {
     info = TFileInfo{};
     info.file = path;
     if (!FileExistsAt(path)) {
@@ -133,7 +151,10 @@ bool CollectFileInfo(const std::string& path, TFileInfo& info, std::string& erro
         }
         info.format = "jww";
         info.version = d->Enthd.jwVer;
-        d->GetMinMaxZahyo();
+        if (!d->GetMinMaxZahyo()) {
+            error = ReadFailure(d->LastError);
+            return false;
+        }
         info.hasPaper = true;
         d->GetPaperSize(info.paperWidth, info.paperHeight);
         info.minX = d->myMinWx, info.minY = d->myMinWy, info.maxX = d->myMaxWx, info.maxY = d->myMaxWy;
@@ -148,7 +169,10 @@ bool CollectFileInfo(const std::string& path, TFileInfo& info, std::string& erro
         }
         info.format = "jws";
         info.version = d->Enthd.jwVer;
-        d->GetMinMaxZahyo();
+        if (!d->GetMinMaxZahyo()) {
+            error = ReadFailure(d->LastError);
+            return false;
+        }
         info.minX = d->myMinWx, info.minY = d->myMinWy, info.maxX = d->myMaxWx, info.maxY = d->myMaxWy;
         CollectCommon(*d, info);
         return true;
@@ -156,6 +180,7 @@ bool CollectFileInfo(const std::string& path, TFileInfo& info, std::string& erro
     error = "not a Jw_cad drawing (.jww) or figure (.jws) of a known version";
     return false;
 }
+}  // namespace
 
 std::string FileInfoText(const TFileInfo& info) {
     const auto& c = info.counts;

@@ -13,6 +13,8 @@
 // started by a small child (this program again, with --measure), whose wait4
 // gives their peak memory unmixed with this process's.
 //
+// talvine_bench --hostile runs only the last part.
+//
 // Throughput is in MB/s with MB = 10^6 bytes, of the size of the file. The
 // output ends with six lines for scripts:
 //   read_MBps=<number>
@@ -21,6 +23,11 @@
 //   convert_MBps=<number>
 //   convert_over_cp=<number>
 //   convert_peak_rss_over_file=<number>
+// and, for the small files with huge block structures (bench/HostileShapes.h)
+// converted and reported (--info) by talvine-cli, the worst time and peak
+// memory of all of them:
+//   hostile_fanout_s=<seconds>
+//   hostile_fanout_peak_mb=<MB>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -41,7 +48,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/HostileShapes.h"
 #include "bench/LargeDrawing.h"
+#include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
 #include "util/Platform.h"
 
@@ -387,6 +396,79 @@ bool SameCounts(const TJwwData& a, const TJwwData& b, std::string& why) {
     return why.empty();
 }
 
+// The hostile shapes, as a drawing and as a figure, each converted and
+// reported by talvine-cli in a child; the worst time and peak memory.
+struct HostileWorst {
+    double seconds = 0;
+    long long peakKb = 0;
+};
+
+template <class Doc>
+bool WriteShape(const bench::THostileShape& shape, const std::string& path) {
+    Doc d;
+    d.DataDefaultSet();
+    return bench::MakeHostileShape(d, shape) && d.FileOut(path, 600);
+}
+
+bool HostileBench(const ScratchDir& dir, HostileWorst& worst, std::string& why) {
+    const std::string log = dir.File("hostile.log");
+    struct Case {
+        const char* name;
+        bench::THostileShape shape;
+    };
+    // The two shapes, then two that the program refuses: placements that
+    // each turn differently (the extents give up on their work allowance)
+    // and 21 levels (the block tree exceeds its node limit).
+    const Case cases[] = {{"long-name", bench::LongNameShape()},
+                          {"many-lines", bench::ManyLinesShape()},
+                          {"turned", bench::THostileShape{2, 1000, 1, 40'000, true}},
+                          {"deep", bench::THostileShape{21, 2, 1, 1, false}}};
+    std::printf("Hostile block structures, talvine-cli (a failure is the program refusing the file):\n");
+    for (const Case& c : cases) {
+        for (const char* ext : {".jww", ".jws"}) {
+            const std::string file = dir.File(std::string(c.name) + ext);
+            const bool written = std::string(ext) == ".jww" ? WriteShape<TJwwData>(c.shape, file)
+                                                            : WriteShape<TJwsData>(c.shape, file);
+            if (!written) {
+                why = "cannot write " + file;
+                return false;
+            }
+            const std::string out = dir.NewFolder(std::string("hostile-") + c.name + (ext + 1));
+            const SpawnResult conv = RunMeasured({TALVINE_CLI_PATH, "-o", out, file}, log);
+            const SpawnResult info = RunMeasured({TALVINE_CLI_PATH, "--info", file}, log);
+            if (!conv.waited || !info.waited) {
+                why = "talvine-cli could not be run";
+                return false;
+            }
+            std::printf("  %-10s %s %7lld bytes: convert %6.3f s %7.1f MB (%s), --info %6.3f s %7.1f MB (%s)\n", c.name,
+                        ext, platform::FileSize(file), conv.seconds, static_cast<double>(conv.maxRssKb) / 1024,
+                        conv.Succeeded() ? "done" : "failed", info.seconds,
+                        static_cast<double>(info.maxRssKb) / 1024, info.Succeeded() ? "done" : "failed");
+            for (const SpawnResult* r : {&conv, &info}) {
+                worst.seconds = std::max(worst.seconds, r->seconds);
+                worst.peakKb = std::max(worst.peakKb, r->maxRssKb);
+            }
+        }
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+    return true;
+}
+
+// talvine_bench --hostile: only the hostile block structures.
+int RunHostile() {
+    ScratchDir dir;
+    HostileWorst hostile;
+    std::string why;
+    if (!dir.ok() || !HostileBench(dir, hostile, why)) {
+        std::fprintf(stderr, "hostile block structures: %s\n", why.c_str());
+        return 1;
+    }
+    std::printf("hostile_fanout_s=%.3f\nhostile_fanout_peak_mb=%.1f\n", hostile.seconds,
+                static_cast<double>(hostile.peakKb) * 1024 / kMB);
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
@@ -466,6 +548,12 @@ int Run(int argc, char** argv) {
         return 1;
     }
 
+    HostileWorst hostile;
+    if (!HostileBench(dir, hostile, why)) {
+        std::fprintf(stderr, "hostile block structures: %s\n", why.c_str());
+        return 1;
+    }
+
     const double mb = static_cast<double>(c.fileSize) / kMB;
     const double writeMBps = mb / Median(c.times.write);
     const double readMBps = mb / Median(c.times.read);
@@ -502,6 +590,9 @@ int Run(int argc, char** argv) {
     std::printf("read_MBps=%.2f\nwrite_MBps=%.2f\nread_peak_rss_over_file=%.2f\n", readMBps, writeMBps, ratio);
     std::printf("convert_MBps=%.2f\nconvert_over_cp=%.2f\nconvert_peak_rss_over_file=%.2f\n", convertMBps, overCp,
                 convertRatio);
+    // MB here as in the memory lines above: 10^6 bytes.
+    std::printf("hostile_fanout_s=%.3f\nhostile_fanout_peak_mb=%.1f\n", hostile.seconds,
+                static_cast<double>(hostile.peakKb) * 1024 / kMB);
     return 0;
 }
 
@@ -513,5 +604,6 @@ int main(int argc, char** argv) {
         return talvine::bench::ReadOnce(argv[2]);
     if (argc >= 4 && std::strcmp(argv[1], talvine::bench::kMeasureFlag) == 0)
         return talvine::bench::Measure(argc, argv);
+    if (argc == 2 && std::strcmp(argv[1], "--hostile") == 0) return talvine::bench::RunHostile();
     return talvine::bench::Run(argc, argv);
 }

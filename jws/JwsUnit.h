@@ -85,8 +85,9 @@ protected:
     double LayerGroupScale(int group) const override;
 
 public:
-    // Extents of the figure, always starting at its base point.
-    void GetMinMaxZahyo();
+    // Extents of the figure, always starting at its base point. False as
+    // for the drawing.
+    bool GetMinMaxZahyo();
     // Hands the layer groups' scales to the display's layer-attribute table.
     void SetGAttLayer() const;
 

@@ -182,59 +182,76 @@ void TJwDocument::BindImageInit() {
 }
 
 void TJwDocument::BindImageExplode() {
-    for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
-        const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
-        if (!IsSafeImageName(name) || !IsGzName(name) || PlainName(name).empty()) continue;
-        const std::string gz = ImagePath(name);
-        if (platform::FileExists(gz)) GunzipFile(gz, ImagePath(PlainName(name)));
-    }
+    // Paths and buffers are small; should even they fail, the run goes on.
+    Guarded([&] {
+        for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
+            const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
+            if (!IsSafeImageName(name) || !IsGzName(name) || PlainName(name).empty()) continue;
+            const std::string gz = ImagePath(name);
+            if (platform::FileExists(gz)) GunzipFile(gz, ImagePath(PlainName(name)));
+        }
+    });
 }
 
 void TJwDocument::BindImagePack() {
-    for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
-        TBindImageType& img = BindImage[static_cast<size_t>(i)];
-        if (!IsSafeImageName(img.Fname) || IsGzName(img.Fname)) continue;
-        const std::string plain = ImagePath(img.Fname);
-        if (!platform::FileExists(plain)) continue;
-        const std::u16string gzName = img.Fname + kGzExt;
-        if (GzipFile(plain, ImagePath(gzName)) && platform::FileExists(ImagePath(gzName))) img.Fname = gzName;
-    }
+    // Paths and buffers are small; should even they fail, the run goes on.
+    Guarded([&] {
+        for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
+            TBindImageType& img = BindImage[static_cast<size_t>(i)];
+            if (!IsSafeImageName(img.Fname) || IsGzName(img.Fname)) continue;
+            const std::string plain = ImagePath(img.Fname);
+            if (!platform::FileExists(plain)) continue;
+            const std::u16string gzName = img.Fname + kGzExt;
+            if (GzipFile(plain, ImagePath(gzName)) && platform::FileExists(ImagePath(gzName))) img.Fname = gzName;
+        }
+    });
 }
 
 void TJwDocument::BindImageCopy(const std::string& dst) {
-    const std::string folder = AddPathDelim(dst);
-    for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
-        const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
-        if (!IsSafeImageName(name)) continue;
-        const std::u16string plain = PlainName(name);
-        if (plain.empty()) continue;
-        const std::string from = ImagePath(plain);
-        if (platform::FileExists(from)) CopyWholeFile(from, folder + Utf16ToUtf8(plain));
-    }
+    Guarded([&] {
+        const std::string folder = AddPathDelim(dst);
+        for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
+            const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
+            if (!IsSafeImageName(name)) continue;
+            const std::u16string plain = PlainName(name);
+            if (plain.empty()) continue;
+            const std::string from = ImagePath(plain);
+            if (platform::FileExists(from)) CopyWholeFile(from, folder + Utf16ToUtf8(plain));
+        }
+    });
 }
 
 void TJwDocument::BindImageDeleteFile() {
-    for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
-        const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
-        if (IsSafeImageName(name) && platform::FileExists(ImagePath(name))) platform::RemoveFile(ImagePath(name));
-    }
+    // Paths and buffers are small; should even they fail, the run goes on.
+    Guarded([&] {
+        for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
+            const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
+            if (IsSafeImageName(name) && platform::FileExists(ImagePath(name))) platform::RemoveFile(ImagePath(name));
+        }
+    });
 }
 
 void TJwDocument::BindImageDeleteGzFile() {
-    for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
-        const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
-        if (IsSafeImageName(name) && IsGzName(name) && platform::FileExists(ImagePath(name)))
-            platform::RemoveFile(ImagePath(name));
-    }
+    // Paths and buffers are small; should even they fail, the run goes on.
+    Guarded([&] {
+        for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
+            const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
+            if (IsSafeImageName(name) && IsGzName(name) && platform::FileExists(ImagePath(name)))
+                platform::RemoveFile(ImagePath(name));
+        }
+    });
 }
 
 void TJwDocument::BindImageDeleteNonGzFile() {
-    for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
-        const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
-        if (!IsSafeImageName(name)) continue;
-        const std::u16string plain = PlainName(name);
-        if (!plain.empty() && platform::FileExists(ImagePath(plain))) platform::RemoveFile(ImagePath(plain));
-    }
+    // Paths and buffers are small; should even they fail, the run goes on.
+    Guarded([&] {
+        for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
+            const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
+            if (!IsSafeImageName(name)) continue;
+            const std::u16string plain = PlainName(name);
+            if (!plain.empty() && platform::FileExists(ImagePath(plain))) platform::RemoveFile(ImagePath(plain));
+        }
+    });
 }
 
 // ---- The image section of a drawing ------------------------------------------

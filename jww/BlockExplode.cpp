@@ -18,10 +18,12 @@
 // A placement mirrors when its determinant r1 r4 - r2 r3 is negative.
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <new>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "jws/JwsUnit.h"
 #include "jww/JwDocument.h"
@@ -701,9 +703,63 @@ bool TJwDocument::BlockExplodeSolid(double bx, double by, double b1, double b2, 
 
 // ---- Block explode ----------------------------------------------------------------------
 
+namespace {
+
+// Memory the copies of a definition's members take, in work units of four
+// bytes: what exploding one placement of it costs.
+int64_t ExplodeCost(const TEntJwwBlockDef& def) {
+    auto n = [](int32_t v) { return std::max<int64_t>(v, 0); };
+    int64_t cost = 1 + n(def.N) * static_cast<int64_t>(sizeof(TEntJwwNo) / 4);
+    cost += n(def.mLineN) * static_cast<int64_t>(sizeof(TEntJwwLine) / 4);
+    cost += n(def.mEnkoN) * static_cast<int64_t>(sizeof(TEntJwwEnko) / 4);
+    cost += n(def.mTenN) * static_cast<int64_t>(sizeof(TEntJwwTen) / 4);
+    cost += n(def.mSolidN) * static_cast<int64_t>(sizeof(TEntJwwSolid) / 4);
+    auto text = [](const TEntJwwMoji& m) {
+        return static_cast<int64_t>(sizeof(TEntJwwMoji) / 4 + (m.str.size() + m.strFontName.size()) / 2);
+    };
+    for (size_t i = 0, c = Used(def.mMoji, def.mMojiN); i < c; ++i) cost += text(def.mMoji[i]);
+    for (size_t i = 0, c = Used(def.mSunpo, def.mSunpoN); i < c; ++i)
+        cost += static_cast<int64_t>(sizeof(TEntJwwSunpo) / 4) + text(def.mSunpo[i].Moji);
+    return cost;
+}
+
+}  // namespace
+
 bool TJwDocument::BlockExplode() {
     if (EntBlockTreeN == 0) return true;
+    if (bBlockTreeCut) {
+        Fail(TJwFailure::kTooComplex);
+        return false;
+    }
     int32_t& n1 = HeaderN1();
+    {
+        // What the copies would take, found before anything changes: a few
+        // definitions placed through one another many times can ask for
+        // more than any drawing holds.
+        const size_t defs = Used(EntBlockDef, EntBlockDefN);
+        std::vector<int64_t> cost;
+        try {
+            cost.assign(defs, -1);
+        } catch (const std::bad_alloc&) {
+            Fail(TJwFailure::kOutOfMemory);
+            return false;
+        }
+        int64_t budget = WorkAllowance();
+        int64_t entries = std::max<int64_t>(n1, 0);
+        for (size_t t = 0, nodes = Used(EntBlockTree, EntBlockTreeN); t < nodes && budget >= 0; ++t) {
+            const int32_t defno = EntBlockTree[t].defno;
+            if (defno < 0 || static_cast<size_t>(defno) >= defs) continue;
+            int64_t& c = cost[static_cast<size_t>(defno)];
+            if (c < 0) c = ExplodeCost(EntBlockDef[static_cast<size_t>(defno)]);
+            budget -= c;
+            entries += std::max<int32_t>(EntBlockDef[static_cast<size_t>(defno)].N, 0);
+        }
+        // The order list and every count must stay within their 32-bit range.
+        if (budget < 0 || entries > INT32_MAX - kGrowStep) {
+            Fail(TJwFailure::kTooComplex);
+            return false;
+        }
+    }
     try {
         EntLine.resize(static_cast<size_t>(std::max(EntLineN, 0) + kGrowStep));
         EntEnko.resize(static_cast<size_t>(std::max(EntEnkoN, 0) + kGrowStep));
@@ -713,6 +769,7 @@ bool TJwDocument::BlockExplode() {
         EntSolid.resize(static_cast<size_t>(std::max(EntSolidN, 0) + kGrowStep));
         EntNo.resize(static_cast<size_t>(std::max(n1, 0) + kGrowStep));
     } catch (const std::bad_alloc&) {
+        Fail(TJwFailure::kOutOfMemory);
         return false;
     }
 
@@ -756,7 +813,10 @@ bool TJwDocument::BlockExplode() {
                 default:  // nested inserts are nodes of their own
                     break;
             }
-            if (!ok) return false;
+            if (!ok) {
+                Fail(TJwFailure::kOutOfMemory);
+                return false;
+            }
         }
     }
 

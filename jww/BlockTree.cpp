@@ -7,6 +7,8 @@
 //     origin  (x + r1 gx + r2 gy,  y + r3 gx + r4 gy)
 //     linear  [r1 r2; r3 r4] * [l1 l2; l3 l4]
 #include <cmath>
+#include <memory>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -42,6 +44,19 @@ void LocalLinear(const TEntJwwBlock& b, double& l1, double& l2, double& l3, doub
 }  // namespace
 
 void TJwDocument::MakeBlockTree() {
+    bBlockTreeCut = false;
+    try {
+        BuildBlockTree();
+    } catch (const std::bad_alloc&) {
+        // Whatever the tree holds stays; the marks may be incomplete, so
+        // nothing built on them may be trusted either.
+        EntBlockTreeN = static_cast<int32_t>(EntBlockTree.size());
+        bBlockTreeCut = true;
+        Fail(TJwFailure::kOutOfMemory);
+    }
+}
+
+void TJwDocument::BuildBlockTree() {
     EntBlockTree.clear();
     EntBlockTreeN = 0;
     for (auto& d : EntBlockDef) {
@@ -62,7 +77,25 @@ void TJwDocument::MakeBlockTree() {
         auto it = byNumber.find(number);
         return it == byNumber.end() ? -1 : it->second;
     };
+    // Each definition's name is held once and shared by its nodes.
+    std::vector<TSharedName> names(static_cast<size_t>(defCount));
+    auto nameOf = [&](int32_t defno) {
+        TSharedName& n = names[static_cast<size_t>(defno)];
+        if (n.empty() && !EntBlockDef[static_cast<size_t>(defno)].strName.empty())
+            n = TSharedName(std::make_shared<const std::u16string>(EntBlockDef[static_cast<size_t>(defno)].strName));
+        return n;
+    };
 
+    // Work: one unit per node and per step up a node's path in the search
+    // for a cycle.
+    int64_t budget = WorkAllowance();
+    auto cut = [&] {
+        bBlockTreeCut = true;
+        Fail(TJwFailure::kTooComplex);
+    };
+
+    // Every insert of the drawing has its node, however many there are: they
+    // are part of the file.
     EntBlockTree.reserve(static_cast<size_t>(insertCount));
     for (int32_t j = 0; j < insertCount; ++j) {
         const TEntJwwBlock& b = EntBlock[static_cast<size_t>(j)];
@@ -75,14 +108,16 @@ void TJwDocument::MakeBlockTree() {
         node.y = b.DPKijunTen_y;
         LocalLinear(b, node.r1, node.r2, node.r3, node.r4);
         node.defno = resolve(b.nNumber);
-        if (node.defno >= 0) node.name = EntBlockDef[static_cast<size_t>(node.defno)].strName;
+        if (node.defno >= 0) node.name = nameOf(node.defno);
         EntBlockTree.push_back(std::move(node));
     }
+    budget -= static_cast<int64_t>(EntBlockTree.size());
 
     // Expansion. A placement of a definition that already lies on its own
     // path (a definition placing itself, directly or through others) is kept
-    // but not expanded, and the tree stops growing at kMaxBlockTreeNodes.
-    for (size_t k = 0; k < EntBlockTree.size(); ++k) {
+    // but not expanded. The tree stops growing at kMaxBlockTreeNodes or when
+    // the work allowance is spent.
+    for (size_t k = 0; k < EntBlockTree.size() && !bBlockTreeCut; ++k) {
         const int32_t defno = EntBlockTree[k].defno;
         if (defno < 0) continue;
         const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(defno)];
@@ -90,13 +125,18 @@ void TJwDocument::MakeBlockTree() {
         if (inner <= 0) continue;
         bool cycle = false;
         for (int32_t a = EntBlockTree[k].parent; a >= 0; a = EntBlockTree[static_cast<size_t>(a)].parent) {
+            --budget;
             if (EntBlockTree[static_cast<size_t>(a)].defno == defno) {
                 cycle = true;
                 break;
             }
         }
         if (cycle) continue;
-        if (EntBlockTree.size() + static_cast<size_t>(inner) > static_cast<size_t>(kMaxBlockTreeNodes)) break;
+        budget -= inner;
+        if (budget < 0 || EntBlockTree.size() + static_cast<size_t>(inner) > static_cast<size_t>(kMaxBlockTreeNodes)) {
+            cut();
+            break;
+        }
         const TEntJwwBlockTree parent = EntBlockTree[k];
         for (int32_t l = 0; l < inner; ++l) {
             const TEntJwwBlock& b = def.mBlock[static_cast<size_t>(l)];
@@ -114,7 +154,7 @@ void TJwDocument::MakeBlockTree() {
             node.r3 = parent.r3 * l1 + parent.r4 * l3;
             node.r4 = parent.r3 * l2 + parent.r4 * l4;
             node.defno = resolve(b.nNumber);
-            if (node.defno >= 0) node.name = EntBlockDef[static_cast<size_t>(node.defno)].strName;
+            if (node.defno >= 0) node.name = nameOf(node.defno);
             EntBlockTree.push_back(std::move(node));
         }
     }
@@ -123,17 +163,17 @@ void TJwDocument::MakeBlockTree() {
     // Reference marks: every definition reachable from the drawing's inserts.
     // Computed over the definitions rather than the tree, so that they stay
     // complete when the tree was cut short.
-    std::vector<int32_t> work;
+    std::vector<int32_t> pending;
     auto mark = [&](int32_t d) {
         if (d >= 0 && !EntBlockDef[static_cast<size_t>(d)].ref_flag) {
             EntBlockDef[static_cast<size_t>(d)].ref_flag = true;
-            work.push_back(d);
+            pending.push_back(d);
         }
     };
-    for (int32_t j = 0; j < insertCount; ++j) mark(EntBlockTree[static_cast<size_t>(j)].defno);
-    while (!work.empty()) {
-        const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(work.back())];
-        work.pop_back();
+    for (int32_t j = 0; j < insertCount; ++j) mark(resolve(EntBlock[static_cast<size_t>(j)].nNumber));
+    while (!pending.empty()) {
+        const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(pending.back())];
+        pending.pop_back();
         const int32_t inner = std::min<int32_t>(def.mBlockN, static_cast<int32_t>(def.mBlock.size()));
         for (int32_t l = 0; l < inner; ++l) mark(resolve(def.mBlock[static_cast<size_t>(l)].nNumber));
     }
@@ -146,6 +186,14 @@ void TJwDocument::MakeBlockTree() {
 }
 
 int TJwDocument::GetBlkNo(const std::u16string& ps) const {
+    try {
+        return FindBlkNo(ps);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
+int TJwDocument::FindBlkNo(const std::u16string& ps) const {
     const std::u16string base = BaseName(ps);
     const int32_t defCount = std::min<int32_t>(EntBlockDefN, static_cast<int32_t>(EntBlockDef.size()));
     for (int32_t i = 0; i < defCount; ++i) {
@@ -160,7 +208,15 @@ int TJwDocument::GetBlkNumber(int bdn) const {
 }
 
 std::u16string TJwDocument::GetBlkName(const std::u16string& ps) const {
-    if (GetBlkNo(ps) == -1) return ps;
+    try {
+        return FreeBlkName(ps);
+    } catch (const std::bad_alloc&) {
+        return std::u16string();
+    }
+}
+
+std::u16string TJwDocument::FreeBlkName(const std::u16string& ps) const {
+    if (FindBlkNo(ps) == -1) return ps;
     const size_t p = SuffixPos(ps);
     const std::u16string base = p == std::u16string::npos ? ps : ps.substr(0, p);
     const std::u16string suffix = p == std::u16string::npos ? std::u16string() : ps.substr(p);

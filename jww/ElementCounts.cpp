@@ -3,6 +3,9 @@
 // counted up to its count; members of a definition count once for every
 // block tree node that places it.
 #include <algorithm>
+#include <climits>
+#include <new>
+#include <vector>
 
 #include "jww/JwDocument.h"
 
@@ -14,10 +17,19 @@ namespace {
 enum Kind { kLines, kArcs, kPoints, kTempPoints, kTexts, kDimensions, kSolids, kInserts, kKinds };
 enum Part { kDimText, kDimLine, kHo1, kHo2, kTe1, kTe2, kKt1, kKt2, kParts };
 
+// Counts are kept wide: a definition placed a million times multiplies its
+// contents by a million.
 struct Tally {
-    int32_t n[kKinds] = {};
-    int32_t ns[kParts] = {};
+    int64_t n[kKinds] = {};
+    int64_t ns[kParts] = {};
+    void Add(const Tally& t, int64_t times = 1) {
+        for (int i = 0; i < kKinds; ++i) n[i] += t.n[i] * times;
+        for (int i = 0; i < kParts; ++i) ns[i] += t.ns[i] * times;
+    }
 };
+
+// A count as reported: beyond the range of the result it stays at its top.
+int32_t Reported(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
 
 template <class T>
 size_t Used(const std::vector<T>& v, int32_t n) {
@@ -85,46 +97,78 @@ void CountList(const ListRef& L, const Match& match, Tally& t) {
 
 TJwDocument::TElementCounts Result(const Tally& top, const Tally& blocks) {
     TJwDocument::TElementCounts c;
-    c.n1 = top.n[kLines];
-    c.n2 = top.n[kArcs];
-    c.n3 = top.n[kPoints];
-    c.n4 = top.n[kTempPoints];
-    c.n5 = top.n[kTexts];
-    c.n6 = top.n[kDimensions];
-    c.n7 = top.n[kSolids];
-    c.n8 = top.n[kInserts];
-    c.n1a = blocks.n[kLines];
-    c.n2a = blocks.n[kArcs];
-    c.n3a = blocks.n[kPoints];
-    c.n4a = blocks.n[kTempPoints];
-    c.n5a = blocks.n[kTexts];
-    c.n6a = blocks.n[kDimensions];
-    c.n7a = blocks.n[kSolids];
+    int32_t* n[kKinds] = {&c.n1, &c.n2, &c.n3, &c.n4, &c.n5, &c.n6, &c.n7, &c.n8};
+    int32_t* na[kKinds - 1] = {&c.n1a, &c.n2a, &c.n3a, &c.n4a, &c.n5a, &c.n6a, &c.n7a};
+    for (int k = 0; k < kKinds; ++k) *n[k] = Reported(top.n[k]);
+    for (int k = 0; k < kKinds - 1; ++k) *na[k] = Reported(blocks.n[k]);
     int32_t* ns[kParts] = {&c.ns1, &c.ns2, &c.ns3, &c.ns4, &c.ns5, &c.ns6, &c.ns7, &c.ns8};
     int32_t* nsa[kParts] = {&c.ns1a, &c.ns2a, &c.ns3a, &c.ns4a, &c.ns5a, &c.ns6a, &c.ns7a, &c.ns8a};
     for (int p = 0; p < kParts; ++p) {
-        *ns[p] = top.ns[p];
-        *nsa[p] = blocks.ns[p];
+        *ns[p] = Reported(top.ns[p]);
+        *nsa[p] = Reported(blocks.ns[p]);
     }
     return c;
 }
 
+// How the members of a node's definition count.
+enum class NodeRule {
+    kNone,     // none of them
+    kByMatch,  // each by the member matcher
+    kAll,      // every one of them
+};
+
 // Counts the top level with topMatch, then the members of the definition of
-// every node with nodeMatch(node) (a function giving the node's matcher).
-template <class TopMatch, class NodeMatch>
-TJwDocument::TElementCounts CountAll(const TJwDocument& d, const TopMatch& topMatch, const NodeMatch& nodeMatch) {
+// every node by nodeRule(node), members judged by memberMatch. Each
+// definition is tallied once (for each rule it is needed with) and its
+// tally added per node, so the cost is that of the entities plus the nodes,
+// not their product. Cannot fail: should memory run out for the tallies,
+// the members are counted node by node instead.
+template <class TopMatch, class MemberMatch, class Rule>
+TJwDocument::TElementCounts CountAll(const TJwDocument& d, const TopMatch& topMatch, const MemberMatch& memberMatch,
+                                     const Rule& nodeRule) {
     Tally top, blocks;
     CountList(ListRef{d.EntLine, d.EntLineN, d.EntEnko, d.EntEnkoN, d.EntTen, d.EntTenN, d.EntMoji, d.EntMojiN,
                       d.EntSunpo, d.EntSunpoN, d.EntSolid, d.EntSolidN, &d.EntBlock, d.EntBlockN},
               topMatch, top);
     const size_t defs = Used(d.EntBlockDef, d.EntBlockDefN);
+    auto members = [&](size_t defno, NodeRule rule, Tally& t) {
+        const TEntJwwBlockDef& def = d.EntBlockDef[defno];
+        const ListRef L{def.mLine, def.mLineN, def.mEnko, def.mEnkoN, def.mTen, def.mTenN, def.mMoji, def.mMojiN,
+                        def.mSunpo, def.mSunpoN, def.mSolid, def.mSolidN, nullptr, 0};
+        if (rule == NodeRule::kAll)
+            CountList(L, [](const TEntJwwAttr&, int) { return true; }, t);
+        else
+            CountList(L, memberMatch, t);
+    };
+    // Per definition: how many nodes place it under each rule.
+    std::vector<int64_t> byMatch, all;
+    try {
+        byMatch.assign(defs, 0);
+        all.assign(defs, 0);
+    } catch (const std::bad_alloc&) {
+        byMatch.clear();
+        all.clear();
+    }
+    const bool perDefinition = byMatch.size() == defs && all.size() == defs;
     for (size_t k = 0, nodes = Used(d.EntBlockTree, d.EntBlockTreeN); k < nodes; ++k) {
         const TEntJwwBlockTree& node = d.EntBlockTree[k];
         if (node.defno < 0 || static_cast<size_t>(node.defno) >= defs) continue;
-        const TEntJwwBlockDef& def = d.EntBlockDef[static_cast<size_t>(node.defno)];
-        CountList(ListRef{def.mLine, def.mLineN, def.mEnko, def.mEnkoN, def.mTen, def.mTenN, def.mMoji, def.mMojiN,
-                          def.mSunpo, def.mSunpoN, def.mSolid, def.mSolidN, nullptr, 0},
-                  nodeMatch(node), blocks);
+        const NodeRule rule = nodeRule(node);
+        if (rule == NodeRule::kNone) continue;
+        const size_t defno = static_cast<size_t>(node.defno);
+        if (!perDefinition)
+            members(defno, rule, blocks);
+        else
+            ++(rule == NodeRule::kAll ? all : byMatch)[defno];
+    }
+    for (size_t i = 0; perDefinition && i < defs; ++i) {
+        for (NodeRule rule : {NodeRule::kByMatch, NodeRule::kAll}) {
+            const int64_t times = (rule == NodeRule::kAll ? all : byMatch)[i];
+            if (times == 0) continue;
+            Tally once;
+            members(i, rule, once);
+            blocks.Add(once, times);
+        }
     }
     return Result(top, blocks);
 }
@@ -136,21 +180,20 @@ TJwDocument::TElementCounts TJwDocument::GetElementNum(int lay1, int lay2) const
         return (lay1 == -1 || group == lay1) && (lay2 == -1 || layer == lay2);
     };
     auto own = [&](const TEntJwwAttr& a, int) { return onLayers(a.nGLayer, a.nLayer); };
-    return CountAll(*this, own, [&](const TEntJwwBlockTree& node) {
-        const bool keepOwn = (node.att.nPenStyle & 0x40) != 0;
-        const bool nodeMatches = onLayers(node.att.nGLayer, node.att.nLayer);
-        return [=](const TEntJwwAttr& a, int) { return keepOwn ? onLayers(a.nGLayer, a.nLayer) : nodeMatches; };
+    return CountAll(*this, own, own, [&](const TEntJwwBlockTree& node) {
+        if ((node.att.nPenStyle & 0x40) != 0) return NodeRule::kByMatch;  // members keep their own layers
+        return onLayers(node.att.nGLayer, node.att.nLayer) ? NodeRule::kAll : NodeRule::kNone;
     });
 }
 
 TJwDocument::TElementCounts TJwDocument::GetElementCNum(int co1) const {
     auto match = [co1](const TEntJwwAttr& a, int) { return a.nPenColor == co1; };
-    return CountAll(*this, match, [&](const TEntJwwBlockTree&) { return match; });
+    return CountAll(*this, match, match, [](const TEntJwwBlockTree&) { return NodeRule::kByMatch; });
 }
 
 TJwDocument::TElementCounts TJwDocument::GetElementTNum(int ty1) const {
     auto match = [ty1](const TEntJwwAttr&, int key) { return key == ty1; };
-    return CountAll(*this, match, [&](const TEntJwwBlockTree&) { return match; });
+    return CountAll(*this, match, match, [](const TEntJwwBlockTree&) { return NodeRule::kByMatch; });
 }
 
 }  // namespace talvine

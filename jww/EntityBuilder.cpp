@@ -638,7 +638,7 @@ bool TJwDocument::AddEntPost() {
         return true;
     });
     MakeBlockTree();
-    return ok;
+    return ok && !bBlockTreeCut;
 }
 
 bool TJwsData::AddEntPost() {
@@ -646,7 +646,7 @@ bool TJwsData::AddEntPost() {
     const bool ok = TJwDocument::AddEntPost();
     if (static_cast<int64_t>(Enthd.n1) + Enthd.n2 <= 0) return ok;
     return Guard([&] {
-        GetMinMaxZahyo();
+        if (!GetMinMaxZahyo()) return false;
         Enthd.Mx1 = myMinWx;
         Enthd.My1 = myMinWy;
         Enthd.Mx2 = myMaxWx;
@@ -666,7 +666,7 @@ bool TJwDocument::AddBlkDef(int cn, int lg, int ly, int co, int tp, int wd, int 
         std::u16string name = ps;
         if (UpperStr(ps).find(u"@@SFIG") == std::u16string::npos) name += u"@@SfigorgFlag@@" + IntToStrDec(kind);
         TEntJwwBlockDef def;
-        def.strName = GetBlkName(name);
+        def.strName = FreeBlkName(name);  // throws when memory runs out, caught below
         // One more than the largest number in use.
         int64_t number = 0;
         for (int32_t i = 0, m = std::min<int32_t>(n, static_cast<int32_t>(EntBlockDef.size())); i < m; ++i)

@@ -17,7 +17,11 @@
 // A box that is a single point is widened by 10 on every side.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <new>
 #include <numbers>
+#include <unordered_map>
+#include <vector>
 
 #include "jws/JwsUnit.h"
 #include "jww/DisplayTables.h"
@@ -104,17 +108,15 @@ private:
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
 };
 
-// Adds the sample points of entities to a box, every point first mapped
-// through a placement (identity at the top level).
+// Hands the usable sample points of entities to a sink, sink(x, y).
+template <class Sink>
 class Walker {
 public:
-    Walker(Box& box, const TEntJwwBlockTree* node) : box_(box), node_(node) {}
+    explicit Walker(Sink& sink) : sink_(sink) {}
 
     void Point(double x, double y) {
         if (!Usable(x, y)) return;
-        if (node_ == nullptr) return box_.Extend(x, y);
-        const TEntJwwBlockTree& n = *node_;
-        box_.Extend(n.x + n.r1 * x + n.r2 * y, n.y + n.r3 * x + n.r4 * y);
+        sink_(x, y);
     }
 
     void Line(const TEntJwwLine& e) {
@@ -219,9 +221,93 @@ private:
         Local(el, p1x + a * d1x, p1y + a * d1y);
     }
 
-    Box& box_;
-    const TEntJwwBlockTree* node_;
+    Sink& sink_;
 };
+
+// Every sample point of a list of entities handed to sink.
+template <class Sink>
+void WalkTop(const TJwDocument& d, Sink& sink) {
+    Walker<Sink> w(sink);
+    w.All(d.EntLine, d.EntLineN, d.EntEnko, d.EntEnkoN, d.EntTen, d.EntTenN, d.EntMoji, d.EntMojiN, d.EntSunpo,
+          d.EntSunpoN, d.EntSolid, d.EntSolidN);
+}
+template <class Sink>
+void WalkDef(const TEntJwwBlockDef& def, Sink& sink) {
+    Walker<Sink> w(sink);
+    w.All(def.mLine, def.mLineN, def.mEnko, def.mEnkoN, def.mTen, def.mTenN, def.mMoji, def.mMojiN, def.mSunpo,
+          def.mSunpoN, def.mSolid, def.mSolidN);
+}
+
+// About how many sample points a definition's contents give: what walking
+// it once costs.
+int64_t WalkCost(const TEntJwwBlockDef& def) {
+    auto n = [](auto v) { return std::max<int64_t>(v, 0); };
+    return 1 + 2 * n(def.mLineN) + (kArcSteps + 1) * n(def.mEnkoN) + n(def.mTenN) + 3 * n(def.mMojiN) +
+           6 * n(def.mSunpoN) + (kArcSteps + 3) * n(def.mSolidN);
+}
+
+// The linear part of a placement.
+struct Linear {
+    double r1, r2, r3, r4;
+};
+
+// The points of a definition's contents that lie farthest left, right,
+// down and up once carried through a linear part. Carried through any
+// placement with that linear part, these four give the box of all points,
+// since a translation moves every point alike.
+struct Extremes {
+    bool any = false;
+    double px[4] = {}, py[4] = {};  // min u, max u, min v, max v (definition coordinates)
+};
+
+class ExtremeSink {
+public:
+    explicit ExtremeSink(const Linear& L) : L_(L) {}
+    void operator()(double x, double y) {
+        const double u = L_.r1 * x + L_.r2 * y, v = L_.r3 * x + L_.r4 * y;
+        if (!e_.any) {
+            e_.any = true;
+            for (int i = 0; i < 4; ++i) e_.px[i] = x, e_.py[i] = y;
+            lo_u_ = hi_u_ = u;
+            lo_v_ = hi_v_ = v;
+            return;
+        }
+        if (u < lo_u_) lo_u_ = u, e_.px[0] = x, e_.py[0] = y;
+        if (u > hi_u_) hi_u_ = u, e_.px[1] = x, e_.py[1] = y;
+        if (v < lo_v_) lo_v_ = v, e_.px[2] = x, e_.py[2] = y;
+        if (v > hi_v_) hi_v_ = v, e_.px[3] = x, e_.py[3] = y;
+    }
+    const Extremes& Result() const { return e_; }
+
+private:
+    Linear L_;
+    Extremes e_;
+    double lo_u_ = 0, hi_u_ = 0, lo_v_ = 0, hi_v_ = 0;
+};
+
+// Key of a (definition, linear part) pair: the exact bits of the numbers.
+struct PlacementKey {
+    int32_t defno;
+    uint64_t r[4];
+    bool operator==(const PlacementKey&) const = default;
+};
+struct PlacementKeyHash {
+    size_t operator()(const PlacementKey& k) const {
+        uint64_t h = static_cast<uint64_t>(k.defno) * 0x9E3779B97F4A7C15ULL;
+        for (uint64_t v : k.r) h = (h ^ v) * 0x100000001B3ULL + (h >> 29);
+        return static_cast<size_t>(h);
+    }
+};
+uint64_t Bits(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+bool FinitePlacement(const TEntJwwBlockTree& n) {
+    return IsFiniteNum(n.x) && IsFiniteNum(n.y) && IsFiniteNum(n.r1) && IsFiniteNum(n.r2) && IsFiniteNum(n.r3) &&
+           IsFiniteNum(n.r4);
+}
 
 double GroupScale(double denominator) {
     if (!(denominator > 0)) return 1.0;
@@ -233,7 +319,21 @@ double GroupScale(double denominator) {
 
 // ---- Extents --------------------------------------------------------------
 
-void TJwDocument::ComputeExtents(const double* seed) {
+bool TJwDocument::ComputeExtents(const double* seed) {
+    if (bBlockTreeCut) {
+        // A tree without every placement would give a box too small.
+        Fail(TJwFailure::kTooComplex);
+        return false;
+    }
+    try {
+        return ComputeExtentsOf(seed);
+    } catch (const std::bad_alloc&) {
+        Fail(TJwFailure::kOutOfMemory);
+        return false;
+    }
+}
+
+bool TJwDocument::ComputeExtentsOf(const double* seed) {
     // The accumulators are local: no result depends on an earlier computation.
     Box box;
     if (seed != nullptr) {
@@ -261,29 +361,73 @@ void TJwDocument::ComputeExtents(const double* seed) {
     // Where no rule seeded the box, the first point any entity contributes
     // starts it (Box::Extend on an empty box).
 
-    Walker top(box, nullptr);
-    top.All(EntLine, EntLineN, EntEnko, EntEnkoN, EntTen, EntTenN, EntMoji, EntMojiN, EntSunpo, EntSunpoN,
-            EntSolid, EntSolidN);
+    auto extend = [&box](double x, double y) { box.Extend(x, y); };
+    WalkTop(*this, extend);
 
+    // Placed contents. Walking every point of a definition at every node
+    // would cost nodes x points; instead the four extreme points of a
+    // definition under a linear part are found once, and each node with
+    // that linear part carries only those four. The box is the same, since
+    // a point that is extreme before the translation stays extreme after
+    // it. Only where a carried extreme point falls outside the usable range
+    // (and so would be left out while other points count) is the node's
+    // definition walked in full. All of it is paid from the work allowance.
+    int64_t budget = WorkAllowance();
+    std::unordered_map<PlacementKey, Extremes, PlacementKeyHash> extremes;
     const size_t defCount = Used(EntBlockDef, EntBlockDefN);
+    std::vector<int64_t> cost(defCount, -1);
     for (size_t i = 0, n = Used(EntBlockTree, EntBlockTreeN); i < n; ++i) {
         const TEntJwwBlockTree& node = EntBlockTree[i];
         if (node.defno < 0 || static_cast<size_t>(node.defno) >= defCount) continue;
+        // A placement that is not finite carries every point out of range.
+        if (!FinitePlacement(node)) continue;
         const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(node.defno)];
-        Walker placed(box, &node);
-        placed.All(def.mLine, def.mLineN, def.mEnko, def.mEnkoN, def.mTen, def.mTenN, def.mMoji, def.mMojiN,
-                   def.mSunpo, def.mSunpoN, def.mSolid, def.mSolidN);
+        int64_t& walk = cost[static_cast<size_t>(node.defno)];
+        if (walk < 0) walk = WalkCost(def);
+
+        const PlacementKey key{node.defno, {Bits(node.r1), Bits(node.r2), Bits(node.r3), Bits(node.r4)}};
+        auto it = extremes.find(key);
+        if (it == extremes.end()) {
+            if ((budget -= walk) < 0) break;
+            ExtremeSink sink(Linear{node.r1, node.r2, node.r3, node.r4});
+            WalkDef(def, sink);
+            it = extremes.emplace(key, sink.Result()).first;
+        }
+        const Extremes& e = it->second;
+        if (!e.any) continue;
+        if ((budget -= 4) < 0) break;
+        double mx[4], my[4];
+        bool usable = true;
+        for (int k = 0; k < 4; ++k) {
+            mx[k] = node.x + node.r1 * e.px[k] + node.r2 * e.py[k];
+            my[k] = node.y + node.r3 * e.px[k] + node.r4 * e.py[k];
+            usable = usable && Usable(mx[k], my[k]);
+        }
+        if (usable) {
+            for (int k = 0; k < 4; ++k) box.Extend(mx[k], my[k]);
+            continue;
+        }
+        if ((budget -= walk) < 0) break;
+        auto placed = [&box, &node](double x, double y) {
+            box.Extend(node.x + node.r1 * x + node.r2 * y, node.y + node.r3 * x + node.r4 * y);
+        };
+        WalkDef(def, placed);
+    }
+    if (budget < 0) {
+        Fail(TJwFailure::kTooComplex);
+        return false;
     }
 
     // A drawing without a single usable point gets the box around (0, 0).
     box.Result(myMinWx, myMinWy, myMaxWx, myMaxWy);
+    return true;
 }
 
-void TJwwData::GetMinMaxZahyo() { ComputeExtents(nullptr); }
+bool TJwwData::GetMinMaxZahyo() { return ComputeExtents(nullptr); }
 
-void TJwsData::GetMinMaxZahyo() {
+bool TJwsData::GetMinMaxZahyo() {
     const double base[2] = {Enthd.BasePoint_x, Enthd.BasePoint_y};
-    ComputeExtents(base);
+    return ComputeExtents(base);
 }
 
 // ---- Paper size -----------------------------------------------------------
@@ -319,22 +463,34 @@ int TJwDocument::GetFontNamesIndex(const std::u16string& s) const {
 // "@" but stored with it, so "@X" is skipped when "X" is listed, and is added
 // (again) otherwise; a list can therefore hold "@X" more than once.
 void TJwDocument::GetFontNames() {
-    FontNameN = 0;
-    FontNames.assign(100, std::u16string());
-    auto visit = [this](const std::u16string& name) {
-        if (GetFontNamesIndex(name) != -1) return;
-        if (static_cast<size_t>(FontNameN) >= FontNames.size()) FontNames.resize(FontNames.size() + 100);
-        FontNames[static_cast<size_t>(FontNameN++)] = name;
-    };
-    for (size_t i = 0, n = Used(EntMoji, EntMojiN); i < n; ++i) visit(EntMoji[i].strFontName);
-    for (size_t i = 0, n = Used(EntSunpo, EntSunpoN); i < n; ++i) visit(EntSunpo[i].Moji.strFontName);
-    for (size_t d = 0, nd = Used(EntBlockDef, EntBlockDefN); d < nd; ++d) {
-        const TEntJwwBlockDef& def = EntBlockDef[d];
-        for (size_t i = 0, n = Used(def.mMoji, def.mMojiN); i < n; ++i) visit(def.mMoji[i].strFontName);
-        for (size_t i = 0, n = Used(def.mSunpo, def.mSunpoN); i < n; ++i)
-            visit(def.mSunpo[i].Moji.strFontName);
+    try {
+        FontNameN = 0;
+        FontNames.assign(100, std::u16string());
+        // The names listed so far, for a lookup that does not grow with the
+        // list (GetFontNamesIndex would make this quadratic).
+        std::unordered_map<std::u16string, int32_t> listed;
+        auto visit = [&](const std::u16string& name) {
+            size_t skip = 0;
+            while (skip < 3 && skip < name.size() && name[skip] == u'@') ++skip;
+            if (listed.count(name.substr(skip))) return;
+            if (static_cast<size_t>(FontNameN) >= FontNames.size()) FontNames.resize(FontNames.size() + 100);
+            listed.try_emplace(name, FontNameN);
+            FontNames[static_cast<size_t>(FontNameN++)] = name;
+        };
+        for (size_t i = 0, n = Used(EntMoji, EntMojiN); i < n; ++i) visit(EntMoji[i].strFontName);
+        for (size_t i = 0, n = Used(EntSunpo, EntSunpoN); i < n; ++i) visit(EntSunpo[i].Moji.strFontName);
+        for (size_t d = 0, nd = Used(EntBlockDef, EntBlockDefN); d < nd; ++d) {
+            const TEntJwwBlockDef& def = EntBlockDef[d];
+            for (size_t i = 0, n = Used(def.mMoji, def.mMojiN); i < n; ++i) visit(def.mMoji[i].strFontName);
+            for (size_t i = 0, n = Used(def.mSunpo, def.mSunpoN); i < n; ++i)
+                visit(def.mSunpo[i].Moji.strFontName);
+        }
+        FontNames.resize(static_cast<size_t>(FontNameN));
+    } catch (const std::bad_alloc&) {
+        FontNameN = 0;
+        FontNames.clear();
+        Fail(TJwFailure::kOutOfMemory);
     }
-    FontNames.resize(static_cast<size_t>(FontNameN));
 }
 
 // ---- Layer attributes for the display ----------------------------------------

@@ -1,5 +1,6 @@
 #include "jww/JwDocument.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "jww/Archive.h"
@@ -44,6 +45,7 @@ void TJwDocument::ResetEntities() {
     EntLineN = EntEnkoN = EntTenN = EntMojiN = EntSunpoN = EntSolidN = EntBlockN = 0;
     EntBlockDefN = EntBlockTreeN = 0;
     EntBlockNum = 0;
+    bBlockTreeCut = false;
     BindImage.clear();
     BindImageN = 0;
     FontNameN = 0;
@@ -63,6 +65,22 @@ void TJwDocument::FreeEntities() {
         d.mBlock.clear();
     }
     ResetEntities();
+}
+
+int64_t TJwDocument::WorkAllowance() const {
+    int64_t entities = int64_t{EntLineN} + EntEnkoN + EntTenN + EntMojiN + EntSunpoN + EntSolidN + EntBlockN;
+    for (int32_t i = 0; i < EntBlockDefN && static_cast<size_t>(i) < EntBlockDef.size(); ++i) {
+        const TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
+        entities += 1 + int64_t{d.mLineN} + d.mEnkoN + d.mTenN + d.mMojiN + d.mSunpoN + d.mSolidN + d.mBlockN;
+    }
+    return kFixedWork + kWorkPerEntity * std::max<int64_t>(entities, 0);
+}
+
+void TJwDocument::Fail(TJwFailure why) {
+    LastFailure = why;
+    LastError = why == TJwFailure::kTooComplex ? fmt::kErrTooComplex
+                : why == TJwFailure::kOutOfMemory ? fmt::kErrNoMemory
+                                                  : fmt::kErrIo;
 }
 
 void TJwDocument::SetFileOutOption(int n) { FileOutOpt = (n >= 0 && n < 64) ? n : 0; }
@@ -97,8 +115,16 @@ bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool
     const bool ok = Guarded([&] { sections(in); });
     MojiEncode = MojiEncode || in.SawUnicode();
     f.Close();
+    // The tree is built on whatever was read; a tree that cannot hold every
+    // placement fails the read, whose failure it then names.
+    const TJwFailure before = LastFailure;
+    const std::string beforeText = LastError;
     MakeBlockTree();
-    return ok;
+    if (!ok) {
+        LastFailure = before;  // the first failure names the read's
+        LastError = beforeText;
+    }
+    return ok && !bBlockTreeCut;
 }
 
 bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(void*, ArchiveWriter&), void* ctx) {

@@ -110,15 +110,33 @@ public:
 
     // Rebuilds EntBlockTree, ref_flag, ref_no and EntBlockNum from the inserts
     // and definitions. A placement that would re-enter a definition already on
-    // its own path is recorded but not expanded; the tree stops growing at
-    // kMaxBlockTreeNodes nodes (the reference marks are computed in full).
+    // its own path is recorded but not expanded. The tree stops growing at
+    // kMaxBlockTreeNodes nodes, when its work allowance (WorkAllowance) is
+    // spent or when memory runs out; bBlockTreeCut then tells that it lacks
+    // placements, LastFailure says why (kTooComplex, kOutOfMemory) and the
+    // reads that build it fail. The reference marks are computed in full
+    // whatever happens to the tree. Never throws.
     void MakeBlockTree();
     static constexpr int32_t kMaxBlockTreeNodes = 1'000'000;
-    // Index of the first definition whose base name equals that of ps, or -1.
+    // True when the last MakeBlockTree could not record every placement.
+    // Extents and the block explode refuse such a tree.
+    bool bBlockTreeCut = false;
+
+    // Work that one operation (building the block tree, the extents, the
+    // block explode) may do before it gives up as too complex: a fixed
+    // allowance and a share per entity the document holds, so that the
+    // cost of any document is bounded by a multiple of its size. A unit is
+    // about one point carried through one placement, or one tree node.
+    static constexpr int64_t kFixedWork = int64_t{1} << 25;  // about 33.5 million
+    static constexpr int64_t kWorkPerEntity = 64;
+    int64_t WorkAllowance() const;
+    // Index of the first definition whose base name equals that of ps, or -1
+    // (also when memory runs out).
     int GetBlkNo(const std::u16string& ps) const;
     // nNumber of definition bdn, or -1 when bdn is out of range.
     int GetBlkNumber(int bdn) const;
-    // ps when no definition has its base name, else a free "base~n" + suffix.
+    // ps when no definition has its base name, else a free "base~n" + suffix;
+    // empty when memory runs out.
     std::u16string GetBlkName(const std::u16string& ps) const;
     // Number under which definition number n is written (0 when none has n).
     uint32_t ChangeBlockNo(uint32_t n) const;
@@ -318,8 +336,10 @@ public:
     // of each placed definition carried through the placement of its block
     // tree node (which must be current). Afterwards the document holds no
     // inserts, no definitions and no tree, and the inserts' order entries are
-    // empty (0, 0). Nothing changes when the tree is empty. False only when
-    // memory runs out; what was appended so far then stays.
+    // empty (0, 0). Nothing changes when the tree is empty. False when
+    // memory runs out (LastFailure kOutOfMemory; what was appended so far
+    // then stays), and when the block tree was cut or the copies would need
+    // more than the work allowance (kTooComplex; nothing changes then).
     bool BlockExplode();
     // One entity of a definition placed at (bx, by) with the linear part
     // b1 b2 / b3 b4, appended to the top level. lf keeps the entity's own
@@ -384,6 +404,7 @@ public:
     // ---- Font list ----
     // Rebuilds FontNames/FontNameN from the fonts of every text and dimension
     // text, top level first, then each block definition in array order.
+    // Should memory run out the list is left empty (LastFailure kOutOfMemory).
     void GetFontNames();
     // Index of s (up to three leading '@' removed) in FontNames, or -1.
     int GetFontNamesIndex(const std::u16string& s) const;
@@ -408,7 +429,11 @@ protected:
     // myMinWx .. myMaxWy. With a seed point the box starts there; without
     // one it starts at the first point the drawing's own rules give (see
     // Extents.cpp), or at the first point any entity contributes.
-    void ComputeExtents(const double* seed);
+    // False, with LastFailure kTooComplex (or kOutOfMemory) and the extent
+    // fields left as they were, when the block tree was cut or the placed
+    // contents need more than the work allowance.
+    bool ComputeExtents(const double* seed);
+    bool ComputeExtentsOf(const double* seed);  // without the guard
 
     // Empties the entity arrays, definitions, tree, image list, font list and
     // writer options.
@@ -427,6 +452,14 @@ protected:
     // version ver of a document read as docVer; n1 and n2 bound the order
     // list and the definitions. Throws JwIoError on a write failure.
     void WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2);
+
+    // MakeBlockTree, GetBlkNo and GetBlkName without their guards.
+    void BuildBlockTree();
+    int FindBlkNo(const std::u16string& ps) const;
+    std::u16string FreeBlkName(const std::u16string& ps) const;
+
+    // Records a failure of an operation: LastFailure and LastError.
+    void Fail(TJwFailure why);
 
     // Runs step, the one place where a reader's or writer's errors are
     // caught: a format or stream error (or exhausted memory) sets LastError

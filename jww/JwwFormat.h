@@ -49,6 +49,8 @@ inline constexpr char kErrJwwVersion[] = "JWW-Version Error";
 inline constexpr char kErrJwsHeader[] = "JWS-Header Error";
 inline constexpr char kErrJwsVersion[] = "JWS-Version Error";
 inline constexpr char kErrIo[] = "File I/O Error";
+inline constexpr char kErrTooComplex[] = "Block structure too complex";
+inline constexpr char kErrNoMemory[] = "Out of memory";
 
 // Fixed part of each entity record for version >= 351 (attribute block
 // included); two bytes less up to version 350.

@@ -132,8 +132,10 @@ protected:
     double LayerGroupScale(int group) const override;
 
 public:
-    // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy.
-    void GetMinMaxZahyo();
+    // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy. False
+    // when it gave up (a cut block tree, placed contents beyond the work
+    // allowance, no memory): LastFailure tells why, the fields stay.
+    bool GetMinMaxZahyo();
     // Paper width and height in millimetres for the header's paper code.
     void GetPaperSize(double& px, double& py) const;
     // Hands the layer table to the display's layer-attribute table.

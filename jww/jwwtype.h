@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvine {
@@ -142,6 +144,27 @@ struct TEntJwwBlockDef {
     int32_t ref_no = -1;
 };
 
+// A text held once and shared by every copy. The block tree gives each
+// node its definition's name this way: a tree of a million placements of a
+// definition with a long name holds that name once, not a million times.
+class TSharedName {
+public:
+    TSharedName() = default;
+    explicit TSharedName(std::shared_ptr<const std::u16string> s) : s_(std::move(s)) {}
+    const std::u16string& str() const { return s_ ? *s_ : Empty(); }
+    operator const std::u16string&() const { return str(); }
+    bool empty() const { return str().empty(); }
+    friend bool operator==(const TSharedName& a, const TSharedName& b) { return a.str() == b.str(); }
+    friend bool operator==(const TSharedName& a, std::u16string_view b) { return a.str() == b; }
+
+private:
+    static const std::u16string& Empty() {
+        static const std::u16string empty;
+        return empty;
+    }
+    std::shared_ptr<const std::u16string> s_;
+};
+
 // One placement of a block definition, with its absolute placement: a
 // definition point (X, Y) lands at (x + r1*X + r2*Y, y + r3*X + r4*Y).
 struct TEntJwwBlockTree {
@@ -150,7 +173,7 @@ struct TEntJwwBlockTree {
     int32_t parent = -1;
     uint32_t no = 0;      // nNumber of the insert
     int32_t defno = -1;   // index into EntBlockDef, -1 when none has that number
-    std::u16string name;
+    TSharedName name;     // the definition's strName; empty when defno is -1
     double x = 0, y = 0, r1 = 1, r2 = 0, r3 = 0, r4 = 1;
 };
 
