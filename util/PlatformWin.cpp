@@ -8,6 +8,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
 #include <knownfolders.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -382,6 +384,9 @@ bool WriteStd(StdStream stream, const std::string& utf8) {
         }
         return true;
     }
+    // The bytes as they are, as on other systems: no "\r" before "\n".
+    static const bool binary = (_setmode(_fileno(stdout), _O_BINARY), _setmode(_fileno(stderr), _O_BINARY), true);
+    (void)binary;
     const bool ok = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
     return std::fflush(f) == 0 && ok;
 }

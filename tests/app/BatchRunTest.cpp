@@ -177,7 +177,7 @@ TEST(BatchRun, MissingSpecifiedFolderStopsBeforeAnything) {
     f.settings.specifiedDir = f.out.File("gone");
     const TRunSummary s = f.Run({a});
     EXPECT_FALSE(s.started);
-    EXPECT_EQ(f.message, u"指定したフォルダが見つかりません。\r\n" + U(f.out.File("gone/")));
+    EXPECT_EQ(f.message, u"指定したフォルダが見つかりません。\r\n" + U(AddPathDelim(f.out.File("gone"))));
     EXPECT_EQ(f.log, std::vector<std::u16string>{u"earlier"});
     EXPECT_EQ(f.saved, 0);
     EXPECT_EQ(f.shown, 0);

@@ -24,7 +24,7 @@ TempDir::TempDir() {
     fs::path p = fs::path(::testing::TempDir()) / ("talvine-" + name + "-" + std::to_string(rd()));
     fs::create_directories(p);
     const std::u8string u8 = p.u8string();
-    path_ = std::string(u8.begin(), u8.end()) + "/";
+    path_ = std::string(u8.begin(), u8.end()) + static_cast<char>(fs::path::preferred_separator);
 }
 
 TempDir::~TempDir() {

@@ -23,7 +23,7 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }  // ends with '/'
+    const std::string& path() const { return path_; }  // ends with the system's separator
     std::string File(const std::string& name) const { return path_ + name; }
 
 private:
