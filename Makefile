@@ -18,6 +18,11 @@
 #   make uninstall
 #                remove what make install installed (give it the same PREFIX)
 #   make package build the Debian package talvine_VERSION_ARCH.deb in the build folder
+#   make windows install the cross tools, cross-build the Windows programs
+#                and write dist/talvine-<version>-windows-x64.zip
+#   make test-windows
+#                cross-build the tests, run them under Wine and compare the
+#                conversions of both builds (part of make test)
 #
 # Every target installs the Debian packages it needs that are missing
 # (through sudo when not root) and they can run in any order in one folder.
@@ -25,6 +30,7 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 BUILD_BENCH ?= build-bench
+BUILD_WINDOWS ?= build-windows
 BUILD_FUZZ ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 20
@@ -60,7 +66,14 @@ PROGRAMS := talvine talvine-cli talvine-examples
 CONFIGURE_PROGRAMS = $(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release \
                      $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTALVINE_BUILD_TESTS=OFF)
 
-.PHONY: all deps build test test-release test-sanitize test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean
+.PHONY: all deps build test test-release test-sanitize test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean \
+        deps-windows build-windows test-windows windows
+
+# What the Windows cross build needs: mingw-w64 with posix threads, static
+# zlib for it, GoogleTest's sources and Wine to run the tests.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build
+VERSION := $(shell sed -n 's/^project(Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+WINDOWS_ZIP := dist/talvine-$(VERSION)-windows-x64.zip
 
 all: build
 
@@ -84,7 +97,7 @@ test-sanitize:
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
-test: test-release test-sanitize test-fuzz
+test: test-release test-sanitize test-fuzz test-windows
 
 # The fuzz targets, briefly, so that they keep building and finding nothing.
 test-fuzz:
@@ -98,6 +111,22 @@ fuzz-build:
 
 fuzz: fuzz-build
 	scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
+
+deps-windows:
+	@$(DEPS) $(WINDOWS_PACKAGES)
+
+build-windows: deps-windows
+	$(CONFIGURE) $(BUILD_WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
+
+# The suite under Wine (one process), then the same conversions and reports
+# from both builds, compared byte for byte.
+test-windows: build-windows build
+	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
+	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
+
+windows: build-windows
+	scripts/package-windows.sh $(BUILD_WINDOWS) $(WINDOWS_ZIP)
 
 bench:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_BENCH)
@@ -151,4 +180,4 @@ package:
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS)

@@ -118,7 +118,7 @@ void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bo
     if (!write(tmp)) {
         r.failure = doc.LastFailure == TJwFailure::kOutOfMemory ? TFileFailure::kOutOfMemory : WriteFailure(folder);
         r.detail = folder;
-        platform::DeleteFile(tmp);
+        platform::RemoveFile(tmp);
         platform::UnregisterTempPath(tmp);
         return;
     }
@@ -139,7 +139,7 @@ void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bo
         }
         r.dst = next;
     }
-    if (!published) platform::DeleteFile(tmp);
+    if (!published) platform::RemoveFile(tmp);
     platform::UnregisterTempPath(tmp);
     r.done = published && FileExistsAt(r.dst);
     if (published && !r.done) r.failure = TFileFailure::kVanished;  // removed at once by someone else
@@ -417,7 +417,7 @@ bool RemoveFolderWithFiles(const std::string& folder) {
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDir(folder, entries)) return false;
     for (const auto& e : entries)
-        if (!e.isDir) platform::DeleteFile(AddPathDelim(folder) + e.name);
+        if (!e.isDir) platform::RemoveFile(AddPathDelim(folder) + e.name);
     return platform::RemoveDir(folder);
 }
 
@@ -447,7 +447,7 @@ int RemoveStaleOutputs(const std::string& folder) {
         if (e.isDir || e.isLink) continue;
         const long long pid = TempOutputOwner(e.name);
         if (pid <= 0 || pid == platform::ProcessId() || platform::ProcessRunning(pid)) continue;
-        if (platform::DeleteFile(AddPathDelim(folder.empty() ? "." : folder) + e.name)) ++removed;
+        if (platform::RemoveFile(AddPathDelim(folder.empty() ? "." : folder) + e.name)) ++removed;
     }
     return removed;
 }

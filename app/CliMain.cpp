@@ -33,14 +33,18 @@ constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
-// Standard output and standard error, as UTF-8 text. Every line the tool
-// prints goes through these two.
-void Out(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-void Err(const std::string& text) {
-    std::fflush(stdout);
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
+// Standard output and standard error, as UTF-8 text (on a Windows console
+// through its Unicode output). Every line the tool prints goes through these
+// two.
+bool g_outFailed = false;
+int g_outError = 0;  // errno of the first failed write
+void Out(const std::string& text) {
+    if (!platform::WriteStd(platform::StdStream::kOut, text) && !g_outFailed) {
+        g_outFailed = true;
+        g_outError = errno;
+    }
 }
+void Err(const std::string& text) { platform::WriteStd(platform::StdStream::kErr, text); }
 
 const char kUsage[] =
     "Usage: talvine-cli [options] FILE|FOLDER...\n"
@@ -325,6 +329,8 @@ int RunConversion(TCliOptions& o) {
 
 // The whole tool, on arguments given as UTF-8 (the program's path excluded).
 int CliMain(const std::vector<std::string>& args) {
+    g_outFailed = false;
+    g_outError = 0;
     TCliOptions o;
     std::string error;
     if (!ParseArguments(args, o, error)) return UsageError(error);
@@ -339,15 +345,20 @@ int CliMain(const std::vector<std::string>& args) {
         status = o.info ? RunInfo(o) : RunConversion(o);
     }
     // A log that could not be written (a full disk, a closed output) is a failure.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        const int err = errno;
-        Err(std::string("talvine-cli: cannot write to standard output: ") + std::strerror(err) + "\n");
+    if (!g_outFailed && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+        g_outFailed = true;
+        g_outError = errno;
+    }
+    if (g_outFailed) {
+        Err(std::string("talvine-cli: cannot write to standard output") +
+            (g_outError ? std::string(": ") + std::strerror(g_outError) : std::string()) + "\n");
         if (status == kExitOk) status = kExitSomeFailed;
     }
     return status;
 }
 
 int main(int argc, char** argv) {
+    platform::UseUtf8Arguments(argc, argv);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     return CliMain(args);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "util/Func_2.h"
+#include "util/Maths.h"
 
 namespace talvine {
 
@@ -24,7 +25,7 @@ void TakeLayer(TEntJwwAttr& a, const TEntJwwAttr& from, uint16_t flags) {
     a.sFlg = static_cast<uint16_t>(a.sFlg | flags);
 }
 
-double Length(const TEntJwwLine& l) { return std::hypot(l.end_x - l.start_x, l.end_y - l.start_y); }
+double Length(const TEntJwwLine& l) { return math::Hypot(l.end_x - l.start_x, l.end_y - l.start_y); }
 
 bool IsDrawn(const TEntJwwLine& ho) { return Length(ho) > 1e-8; }
 

@@ -193,7 +193,7 @@ bool SaveDatFile(const std::string& path, const TSettings& settings) {
         const bool written = f.Write(text.data(), text.size());
         const bool closed = f.Close();
         if (written && closed && platform::RenameReplace(tmp, path)) return true;
-        platform::DeleteFile(tmp);
+        platform::RemoveFile(tmp);
         return false;
     }
     return false;

@@ -50,13 +50,13 @@ bool CopyWholeFile(const std::string& from, const std::string& to) {
         long long n = in.Read(buf.get(), kChunk);
         if (n < 0 || (n > 0 && !out.Write(buf.get(), static_cast<size_t>(n)))) {
             out.Close();
-            platform::DeleteFile(to);
+            platform::RemoveFile(to);
             return false;
         }
         if (n == 0) break;
     }
     if (!out.Close()) {
-        platform::DeleteFile(to);
+        platform::RemoveFile(to);
         return false;
     }
     return true;
@@ -72,7 +72,7 @@ bool GunzipFile(const std::string& from, const std::string& to) {
     z_stream zs{};
     if (inflateInit2(&zs, 31) != Z_OK) {
         out.Close();
-        platform::DeleteFile(to);
+        platform::RemoveFile(to);
         return false;
     }
     std::unique_ptr<unsigned char[]> inBuf(new unsigned char[kChunk]), outBuf(new unsigned char[kChunk]);
@@ -114,7 +114,7 @@ bool GunzipFile(const std::string& from, const std::string& to) {
     }
     inflateEnd(&zs);
     if (!out.Close()) ok = false;
-    if (!ok) platform::DeleteFile(to);
+    if (!ok) platform::RemoveFile(to);
     return ok;
 }
 
@@ -128,7 +128,7 @@ bool GzipFile(const std::string& from, const std::string& to) {
     z_stream zs{};
     if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
         out.Close();
-        platform::DeleteFile(to);
+        platform::RemoveFile(to);
         return false;
     }
     std::unique_ptr<unsigned char[]> inBuf(new unsigned char[kChunk]), outBuf(new unsigned char[kChunk]);
@@ -154,7 +154,7 @@ bool GzipFile(const std::string& from, const std::string& to) {
     }
     deflateEnd(&zs);
     if (!out.Close()) ok = false;
-    if (!ok) platform::DeleteFile(to);
+    if (!ok) platform::RemoveFile(to);
     return ok;
 }
 
@@ -226,7 +226,7 @@ void TJwDocument::BindImageDeleteFile() {
     Guarded([&] {
         for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
             const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
-            if (IsSafeImageName(name) && platform::FileExists(ImagePath(name))) platform::DeleteFile(ImagePath(name));
+            if (IsSafeImageName(name) && platform::FileExists(ImagePath(name))) platform::RemoveFile(ImagePath(name));
         }
     });
 }
@@ -237,7 +237,7 @@ void TJwDocument::BindImageDeleteGzFile() {
         for (int32_t i = 0; i < BindImageN && i < static_cast<int32_t>(BindImage.size()); ++i) {
             const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
             if (IsSafeImageName(name) && IsGzName(name) && platform::FileExists(ImagePath(name)))
-                platform::DeleteFile(ImagePath(name));
+                platform::RemoveFile(ImagePath(name));
         }
     });
 }
@@ -249,7 +249,7 @@ void TJwDocument::BindImageDeleteNonGzFile() {
             const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
             if (!IsSafeImageName(name)) continue;
             const std::u16string plain = PlainName(name);
-            if (!plain.empty() && platform::FileExists(ImagePath(plain))) platform::DeleteFile(ImagePath(plain));
+            if (!plain.empty() && platform::FileExists(ImagePath(plain))) platform::RemoveFile(ImagePath(plain));
         }
     });
 }
@@ -285,7 +285,7 @@ void TJwwData::ReadBindImages(ArchiveReader& in) {
             if (in.ReadSome(buf, n) != n) {
                 // The file ends inside the image: the drawing is truncated.
                 out.Close();
-                if (writing || platform::FileExists(path)) platform::DeleteFile(path);
+                if (writing || platform::FileExists(path)) platform::RemoveFile(path);
                 throw ShortReadError();
             }
             if (writing && !out.Write(buf, n)) writing = false;
@@ -293,7 +293,7 @@ void TJwwData::ReadBindImages(ArchiveReader& in) {
         }
         if (!writing || !out.Close()) {
             out.Close();
-            platform::DeleteFile(path);
+            platform::RemoveFile(path);
         }
     }
 }

@@ -29,6 +29,7 @@
 #include "jww/JwDocument.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
+#include "util/Maths.h"
 
 namespace talvine {
 
@@ -55,7 +56,7 @@ double NormDegrees(double a) {
     return a >= 360.0 ? a - 360.0 : a;
 }
 // Direction angle of (dx, dy) in [0, 2 pi).
-double Direction(double dx, double dy) { return NormAngle(std::atan2(dy, dx)); }
+double Direction(double dx, double dy) { return NormAngle(math::Atan2(dy, dx)); }
 
 struct Placement {
     double x, y, r1, r2, r3, r4;
@@ -96,8 +97,8 @@ struct EllipseArc {
 };
 
 void EllipseOffset(const EllipseArc& e, double s, double& dx, double& dy) {
-    const double ex = e.a * std::cos(s), ey = e.a * e.f * std::sin(s);
-    const double c = std::cos(e.tilt), sn = std::sin(e.tilt);
+    const double ex = e.a * math::Cos(s), ey = e.a * e.f * math::Sin(s);
+    const double c = math::Cos(e.tilt), sn = math::Sin(e.tilt);
     dx = c * ex - sn * ey;
     dy = sn * ex + c * ey;
 }
@@ -118,7 +119,7 @@ void TransformArc(const Placement& T, EllipseArc& e, bool full) {
         auto sample = [&](double s) {
             double ix, iy;
             image(s, ix, iy);
-            const double d = std::hypot(ix, iy);
+            const double d = math::Hypot(ix, iy);
             if (d > best) {
                 best = d;
                 sBest = s;
@@ -133,9 +134,9 @@ void TransformArc(const Placement& T, EllipseArc& e, bool full) {
     }
     double ax, ay;
     image(sBest, ax, ay);
-    const double a2 = std::hypot(ax, ay);
+    const double a2 = math::Hypot(ax, ay);
     const double tilt2 = Direction(ax, ay);
-    const double c = std::cos(tilt2), sn = std::sin(tilt2);
+    const double c = math::Cos(tilt2), sn = math::Sin(tilt2);
     // (u, v): an image point in the new axes.
     auto local = [&](double s, double& u, double& v) {
         double ix, iy;
@@ -160,7 +161,7 @@ void TransformArc(const Placement& T, EllipseArc& e, bool full) {
         auto param = [&](double s) {
             double u, v;
             local(s, u, v);
-            return NormAngle(std::atan2(v, u * f2));
+            return NormAngle(math::Atan2(v, u * f2));
         };
         const double s0 = e.sweep < 0 ? e.start + e.sweep : e.start;
         const double s1 = e.sweep < 0 ? e.start : e.start + e.sweep;
@@ -197,13 +198,13 @@ bool IsImageText(const std::u16string& s) {
 // when the two coincide.
 void RunDirection(const TEntJwwMoji& m, double& ux, double& uy) {
     const double dx = m.end_x - m.start_x, dy = m.end_y - m.start_y;
-    const double len = std::hypot(dx, dy);
+    const double len = math::Hypot(dx, dy);
     if (len > 0 && std::isfinite(len)) {
         ux = dx / len;
         uy = dy / len;
     } else {
-        ux = std::cos(m.degKakudo / kDegPerRad);
-        uy = std::sin(m.degKakudo / kDegPerRad);
+        ux = math::Cos(m.degKakudo / kDegPerRad);
+        uy = math::Sin(m.degKakudo / kDegPerRad);
     }
 }
 
@@ -223,7 +224,7 @@ void TransformTextBox(const Placement& T, TEntJwwMoji& m, double& runX, double& 
     T.Map(ex, ey);
     double wx = ux, wy = uy;  // image of the run direction
     T.MapVector(wx, wy);
-    const double wl = std::hypot(wx, wy);
+    const double wl = math::Hypot(wx, wy);
     if (wl > 0) {
         wx /= wl;
         wy /= wl;
@@ -234,7 +235,7 @@ void TransformTextBox(const Placement& T, TEntJwwMoji& m, double& runX, double& 
         // Height: distance of the image of start + h u-perp from the new run line.
         double hx = -uy * m.dSizeY, hy = ux * m.dSizeY;
         T.MapVector(hx, hy);
-        m.dSizeY = wl > 0 ? std::abs(wx * hy - wy * hx) : std::hypot(hx, hy);
+        m.dSizeY = wl > 0 ? std::abs(wx * hy - wy * hx) : math::Hypot(hx, hy);
         m.nMojiShu = m.nMojiShu / 1000 * 1000;  // the text type no longer fits
         if (T.Mirrors()) {
             std::swap(sx, ex);
@@ -263,8 +264,8 @@ void TransformTextBox(const Placement& T, TEntJwwMoji& m, double& runX, double& 
 // Direction of a text's run in degrees, [0, 360).
 double RunDegrees(const TEntJwwMoji& m, double runX, double runY) {
     const double dx = m.end_x - m.start_x, dy = m.end_y - m.start_y;
-    if (std::hypot(dx, dy) > 0) return NormDegrees(std::atan2(dy, dx) * kDegPerRad);
-    return NormDegrees(std::atan2(runY, runX) * kDegPerRad);
+    if (math::Hypot(dx, dy) > 0) return NormDegrees(math::Atan2(dy, dx) * kDegPerRad);
+    return NormDegrees(math::Atan2(runY, runX) * kDegPerRad);
 }
 
 // Shortest general decimal form (at most 15 significant digits), without
@@ -306,15 +307,15 @@ void ExplodeImageText(const Placement& T, TEntJwwMoji& m) {
     const double ox = m.start_x, oy = m.start_y, oex = m.end_x, oey = m.end_y;
     double oldRunX, oldRunY;
     RunDirection(m, oldRunX, oldRunY);
-    const double oldDeg = std::hypot(oex - ox, oey - oy) > 0 ? std::atan2(oey - oy, oex - ox) * kDegPerRad
-                                                             : std::atan2(oldRunY, oldRunX) * kDegPerRad;
+    const double oldDeg = math::Hypot(oex - ox, oey - oy) > 0 ? math::Atan2(oey - oy, oex - ox) * kDegPerRad
+                                                             : math::Atan2(oldRunY, oldRunX) * kDegPerRad;
     double runX, runY;
     TransformTextBox(T, m, runX, runY);
     const double newDeg = RunDegrees(m, runX, runY);
 
     double wx = n[0], wy = 0;
     T.MapVector(wx, wy);
-    double W = RoundSize(std::hypot(wx, wy));
+    double W = RoundSize(math::Hypot(wx, wy));
     if (!(W > kMinTextSize)) W = kMinTextSize;
     double H = RoundSize(W * q);
     if (!(H > kMinTextSize)) H = kMinTextSize;
@@ -669,7 +670,7 @@ bool TJwDocument::BlockExplodeSunpo(double bx, double by, double b1, double b2, 
         } else {
             // The value is measured anew, on the scale of the layer group
             // the dimension line now lies on.
-            const double length = std::hypot(n.Sen.end_x - n.Sen.start_x, n.Sen.end_y - n.Sen.start_y);
+            const double length = math::Hypot(n.Sen.end_x - n.Sen.start_x, n.Sen.end_y - n.Sen.start_y);
             double k = LayerGroupScale(n.Sen.att.nGLayer);
             if (!(k > 0)) k = 1.0;
             const double v = length * k;
@@ -683,7 +684,7 @@ bool TJwDocument::BlockExplodeSunpo(double bx, double by, double b1, double b2, 
             n.Moji.start_y = my - L / 2 * runY;
             n.Moji.end_x = mx + L / 2 * runX;
             n.Moji.end_y = my + L / 2 * runY;
-            n.Moji.degKakudo = NormDegrees(std::atan2(runY, runX) * kDegPerRad);
+            n.Moji.degKakudo = NormDegrees(math::Atan2(runY, runX) * kDegPerRad);
         }
         return AppendTop(EntSunpo, EntSunpoN, EntNo, HeaderN1(), kEntSunpo, std::move(n));
     } catch (const std::bad_alloc&) {

@@ -14,6 +14,7 @@
 
 #include "jww/JwDocument.h"
 #include "util/Func_2.h"
+#include "util/Maths.h"
 
 namespace talvine {
 
@@ -33,7 +34,7 @@ std::u16string BaseName(const std::u16string& name) {
 }
 
 void LocalLinear(const TEntJwwBlock& b, double& l1, double& l2, double& l3, double& l4) {
-    const double c = std::cos(b.radKaitenKaku), s = std::sin(b.radKaitenKaku);
+    const double c = math::Cos(b.radKaitenKaku), s = math::Sin(b.radKaitenKaku);
     l1 = b.dBairitsuX * c;
     l2 = -b.dBairitsuY * s;
     l3 = b.dBairitsuX * s;

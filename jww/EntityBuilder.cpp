@@ -29,6 +29,7 @@
 #include "jws/JwsUnit.h"
 #include "jww/JwDocument.h"
 #include "util/Func_2.h"
+#include "util/Maths.h"
 
 namespace talvine {
 
@@ -108,7 +109,7 @@ uint8_t PointStyle(int code) { return code != 0 ? kSymbolPoint : 1; }
 // both coordinates.
 double Direction(double dx, double dy) {
     if (std::fabs(dx) < 1e-14 && std::fabs(dy) < 1e-14) return 0;
-    double a = std::atan2(dy, dx);
+    double a = math::Atan2(dy, dx);
     if (a < 0) a += 2 * kPi;
     return a >= 2 * kPi ? 0 : a;
 }
@@ -333,7 +334,7 @@ Corners PlaceText(const std::u16string& ps, const TextStyle& st, int k, bool ver
     const int col = (k - 1) % 3, row = (k - 1) / 3;
     const double dx = col == 0 ? 0 : col == 1 ? -L / 2 : -L;
     const double dy = row == 0 ? 0 : row == 1 ? -H / 2 : -H;
-    const double c = std::cos(Rad(pa)), s = std::sin(Rad(pa));
+    const double c = math::Cos(Rad(pa)), s = math::Sin(Rad(pa));
     Corners r;
     r.x1 = px + dx * c - dy * s;
     r.y1 = py + dx * s + dy * c;
@@ -414,8 +415,8 @@ DimPart RefPt(int ex, int co, int tp, int wd, int fl, double x, double y, double
 // from d1 beyond K to d2 beyond P.
 void ComputeExtension(DimPart& ho, double px, double py, double kx, double ky, double d1, double d2) {
     const double a = Direction(px - kx, py - ky);
-    const double ux = std::cos(a), uy = std::sin(a);
-    const double D = std::hypot(px - kx, py - ky);
+    const double ux = math::Cos(a), uy = math::Sin(a);
+    const double D = math::Hypot(px - kx, py - ky);
     ho.x1 = kx + d1 * ux;
     ho.y1 = ky + d1 * uy;
     ho.x2 = kx + (D + d2) * ux;

@@ -28,6 +28,7 @@
 #include "jww/JwDocument.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
+#include "util/Maths.h"
 
 namespace talvine {
 
@@ -36,6 +37,7 @@ namespace {
 constexpr double kUsableLimit = 5e11;  // points beyond are ignored
 constexpr double kBoxLimit = 1e8;      // the box is cut to +-kBoxLimit
 constexpr double kSame = 1e-12;        // coordinates this close are equal
+constexpr double kParallel = 1e-9;     // sine of the angle below which tangents are parallel
 constexpr double kWiden = 10.0;
 constexpr int kArcSteps = 72;                            // 73 samples per arc
 constexpr double kFullTurnStep = std::numbers::pi / 36;  // 5 degrees
@@ -192,26 +194,29 @@ private:
     // Point at parameter t of the ellipse: centre + rotation by the tilt of
     // (r cos t, r f sin t).
     void EllipsePoint(const Ellipse& el, double t) {
-        const double ex = el.r * std::cos(t), ey = el.r * el.f * std::sin(t);
+        const double ex = el.r * math::Cos(t), ey = el.r * el.f * math::Sin(t);
         Local(el, ex, ey);
     }
     void Local(const Ellipse& el, double ex, double ey) {
-        const double c = std::cos(el.tilt), s = std::sin(el.tilt);
+        const double c = math::Cos(el.tilt), s = math::Sin(el.tilt);
         Point(el.cx + c * ex - s * ey, el.cy + s * ex + c * ey);
     }
     void Samples(const Ellipse& el, double start, double step) {
         for (int k = 0; k <= kArcSteps; ++k) EllipsePoint(el, start + k * step);
     }
     // Where the tangents at parameters t1 and t2 meet; the centre when they
-    // are parallel.
+    // are parallel. Tangents count as parallel up to an angle (kParallel)
+    // far above the rounding of sine and cosine: a half or full turn gives
+    // the centre however its last bits come out, never a point a rounding
+    // error away from infinity.
     void TangentPoint(const Ellipse& el, double t1, double t2) {
-        const double p1x = el.r * std::cos(t1), p1y = el.r * el.f * std::sin(t1);
-        const double p2x = el.r * std::cos(t2), p2y = el.r * el.f * std::sin(t2);
-        const double d1x = -el.r * std::sin(t1), d1y = el.r * el.f * std::cos(t1);
-        const double d2x = -el.r * std::sin(t2), d2y = el.r * el.f * std::cos(t2);
+        const double p1x = el.r * math::Cos(t1), p1y = el.r * el.f * math::Sin(t1);
+        const double p2x = el.r * math::Cos(t2), p2y = el.r * el.f * math::Sin(t2);
+        const double d1x = -el.r * math::Sin(t1), d1y = el.r * el.f * math::Cos(t1);
+        const double d2x = -el.r * math::Sin(t2), d2y = el.r * el.f * math::Cos(t2);
         const double den = d1x * d2y - d1y * d2x;
-        const double lengths = std::hypot(d1x, d1y) * std::hypot(d2x, d2y);
-        if (!(std::abs(den) > kSame * lengths)) return Point(el.cx, el.cy);
+        const double lengths = math::Hypot(d1x, d1y) * math::Hypot(d2x, d2y);
+        if (!(std::abs(den) > kParallel * lengths)) return Point(el.cx, el.cy);
         const double a = ((p2x - p1x) * d2y - (p2y - p1y) * d2x) / den;
         Local(el, p1x + a * d1x, p1y + a * d1y);
     }

@@ -175,7 +175,7 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         return true;
     }
     file.Close();
-    platform::DeleteFile(tmp);
+    platform::RemoveFile(tmp);
     platform::UnregisterTempPath(tmp);
     return false;
 }

@@ -555,13 +555,15 @@ bool ForceDirSafe(const std::string& path) {
 }
 
 bool DeleteFileSafe(const std::string& path) {
-    return !path.empty() && platform::DeleteFile(path);
+    return !path.empty() && platform::RemoveFile(path);
 }
 
 bool RemoveDirSafe(const std::string& path) { return !path.empty() && platform::RemoveDir(path); }
 
-std::string GetBranchFileName(const std::string& path) {
-    if (!FileExistsAt(path)) return path;
+std::string GetBranchFileName(const std::string& path) { return GetBranchFileName(path, FileExistsAt); }
+
+std::string GetBranchFileName(const std::string& path, const std::function<bool(const std::string&)>& taken) {
+    if (!taken(path)) return path;
     std::string ext;
     try {
         ext = GetLowerExt(path);
@@ -572,7 +574,7 @@ std::string GetBranchFileName(const std::string& path) {
     const std::string stem = dot == std::string::npos ? path : path.substr(0, dot);
     for (int n = 1; n <= 99999; ++n) {
         std::string candidate = stem + "~" + std::to_string(n) + ext;
-        if (!FileExistsAt(candidate)) return candidate;
+        if (!taken(candidate)) return candidate;
     }
     return {};
 }

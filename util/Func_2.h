@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,9 @@ bool RemoveDirSafe(const std::string& path);
 // The path itself when free; otherwise the first free "name~N.ext" for N in
 // 1..99999 (extension lower-cased); empty when every number is taken.
 std::string GetBranchFileName(const std::string& path);
+// The same search, with taken telling which names are taken (instead of
+// FileExistsAt).
+std::string GetBranchFileName(const std::string& path, const std::function<bool(const std::string&)>& taken);
 
 // ---- Attributes of new entities ----------------------------------------
 

@@ -3,11 +3,18 @@
 //
 // Every call the core makes into the operating system goes through this
 // header. PlatformPosix.cpp and PlatformPosixText.cpp implement it for
-// POSIX systems; a Windows build supplies its own half of the same functions.
-// No other core file includes an operating-system header.
+// POSIX systems, PlatformWin.cpp for Windows. No other core file includes an
+// operating-system header, and no name here is one that the Windows headers
+// define as a macro.
 //
-// Paths are UTF-8 strings (converted to the native form by the implementation).
+// Paths are UTF-8 strings (converted to the native form by the implementation;
+// on Windows both '\\' and '/' separate components, and long paths work).
 // None of these functions throws; failures are reported by the result.
+//
+// Temporary files: a file whose name begins with a dot or ends in ".tmp" is
+// hidden. On POSIX systems the dot does that; on Windows such a file is
+// created with the hidden attribute, and a rename gives the file the
+// hiddenness of its new name, so a published result is never hidden.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +44,7 @@ public:
     // Creates a file that must not exist yet (fails when the name is taken).
     static File CreateNew(const std::string& path);
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return native_ != kClosed; }
     // Reads up to n bytes; returns the number read (0 at end of file),
     // or -1 on error.
     long long Read(void* buf, size_t n);
@@ -50,8 +57,11 @@ public:
     bool Close();
 
 private:
-    explicit File(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    // The system's handle: a descriptor on POSIX systems, a HANDLE on Windows.
+    using Native = std::intptr_t;
+    static constexpr Native kClosed = -1;
+    explicit File(Native native) : native_(native) {}
+    Native native_ = kClosed;
 };
 
 // True when a regular file (not a folder) exists at path, following links.
@@ -61,7 +71,7 @@ bool DirExists(const std::string& path);
 // Size of the file in bytes, -1 when it cannot be determined.
 long long FileSize(const std::string& path);
 // Deletes a file (not a folder). False on any error.
-bool DeleteFile(const std::string& path);
+bool RemoveFile(const std::string& path);
 // Creates the folder with every missing parent. True when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 // Removes an empty folder. False on any error.
@@ -69,7 +79,9 @@ bool RemoveDir(const std::string& path);
 // Gives the file at from the name to, replacing a file of that name.
 bool RenameReplace(const std::string& from, const std::string& to);
 // Gives the file at from the name to, only when to does not exist yet.
-// False (and from left as it is) when to exists or on any error.
+// False (and from left as it is) when to exists or on any error. A rename
+// that another program holds up for a moment (a virus scanner or an indexer
+// reading the new file) is retried briefly.
 bool RenameNoReplace(const std::string& from, const std::string& to);
 // True when a file can be created in the folder.
 bool IsDirWritable(const std::string& dir);
@@ -91,6 +103,10 @@ std::string UserConfigDir(const std::string& appName);
 // on demand by callers), with a trailing separator: inside the session's
 // runtime folder when there is one, else inside the user's cache folder.
 std::string UserRuntimeDir(const std::string& appName);
+// The user's desktop and documents folders, with a trailing separator; empty
+// when the system names none.
+std::string DesktopDir();
+std::string DocumentsDir();
 // The system's folder for temporary files, with a trailing separator.
 std::string TempDir();
 // Identifier of the running process.
@@ -98,11 +114,15 @@ long long ProcessId();
 
 // ---- Text services -----------------------------------------------------
 
-// UTF-16 text to the system ANSI code page (code page 932, Shift_JIS as
-// Windows defines it). Characters the code page lacks become '?'.
+// UTF-16 text to the drawing files' code page: code page 932, Shift_JIS as
+// Windows defines it, whatever the system's own code page. Each UTF-16 unit
+// the code page lacks becomes '?' (a character beyond U+FFFF gives two, as on
+// Windows); nothing is replaced by a look-alike.
 std::string WideToAnsi(const std::u16string& text);
-// Bytes in the ANSI code page to UTF-16. Byte sequences the code page does
-// not define become U+30FB (as Windows decodes them).
+// Bytes in code page 932 to UTF-16, as Windows decodes them: the single
+// bytes 0x80, 0xA0, 0xFD, 0xFE and 0xFF are U+0080 and U+F8F0 to U+F8F3; a
+// lead byte always takes the byte after it, and a pair the code page does
+// not define, like a lead byte at the very end, becomes U+30FB.
 std::u16string AnsiToWide(const char* bytes, size_t n);
 // Locale-aware (linguistic) upper and lower case of a whole text.
 std::u16string UpperCase(const std::u16string& text);
@@ -166,5 +186,19 @@ void SetCleanupFolder(const std::string& folder);
 void SetTerminationTexts(const std::string& toStdout, const std::string& toStderr);
 // True when standard output is a terminal (a console window).
 bool StdoutIsTerminal();
+// ---- The command line and the console ---------------------------------
+
+// Makes argv hold the program's arguments in UTF-8. On Windows, where main
+// receives them in the ANSI code page, they are taken again from the
+// Unicode command line (the strings live until the program ends); on POSIX
+// systems argv stays as it is.
+void UseUtf8Arguments(int& argc, char**& argv);
+
+enum class StdStream { kOut, kErr };
+// Writes UTF-8 text to standard output or standard error and flushes it. On
+// a Windows console the text goes through the console's Unicode output;
+// anywhere else (a file, a pipe, a POSIX terminal) as the bytes themselves.
+// False when the text could not be written.
+bool WriteStd(StdStream stream, const std::string& utf8);
 
 }  // namespace talvine::platform

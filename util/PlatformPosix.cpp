@@ -41,13 +41,13 @@ void ClearLastIoError() { g_lastIoError = IoError::kNone; }
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         Close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
+        native_ = other.native_;
+        other.native_ = kClosed;
     }
     return *this;
 }
@@ -83,11 +83,11 @@ File File::CreateNew(const std::string& path) {
 }
 
 long long File::Read(void* buf, size_t n) {
-    if (fd_ < 0) return -1;
+    if (!IsOpen()) return -1;
     size_t done = 0;
     auto* p = static_cast<char*>(buf);
     while (done < n) {
-        ssize_t r = ::read(fd_, p + done, n - done);
+        ssize_t r = ::read(static_cast<int>(native_), p + done, n - done);
         if (r < 0) {
             if (errno == EINTR) continue;
             return done > 0 ? static_cast<long long>(done) : Failed(errno, -1LL);
@@ -99,10 +99,10 @@ long long File::Read(void* buf, size_t n) {
 }
 
 bool File::Write(const void* buf, size_t n) {
-    if (fd_ < 0) return false;
+    if (!IsOpen()) return false;
     const auto* p = static_cast<const char*>(buf);
     while (n > 0) {
-        ssize_t r = ::write(fd_, p, n);
+        ssize_t r = ::write(static_cast<int>(native_), p, n);
         if (r < 0) {
             if (errno == EINTR) continue;
             return Failed(errno, false);
@@ -115,14 +115,14 @@ bool File::Write(const void* buf, size_t n) {
 
 long long File::Size() const {
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+    if (!IsOpen() || ::fstat(static_cast<int>(native_), &st) != 0) return -1;
     return static_cast<long long>(st.st_size);
 }
 
 bool File::Close() {
-    if (fd_ < 0) return true;
-    int r = ::close(fd_);
-    fd_ = -1;
+    if (!IsOpen()) return true;
+    int r = ::close(static_cast<int>(native_));
+    native_ = kClosed;
     return r == 0 || errno == EINTR || Failed(errno, false);
 }
 
@@ -142,7 +142,7 @@ long long FileSize(const std::string& path) {
     return static_cast<long long>(st.st_size);
 }
 
-bool DeleteFile(const std::string& path) {
+bool RemoveFile(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
     return ::unlink(path.c_str()) == 0;
@@ -246,6 +246,42 @@ std::string UserRuntimeDir(const std::string& appName) {
     return base + appName + "/";
 }
 
+namespace {
+
+// The folder that the XDG user-dirs file (user-dirs.dirs) names for key,
+// else $HOME/fallback; empty without a home folder.
+std::string XdgUserDir(const char* key, const char* fallback) {
+    const char* h = std::getenv("HOME");
+    if (!h || *h != '/') return {};
+    std::string home = h;
+    while (home.size() > 1 && home.back() == '/') home.pop_back();
+    std::string config;
+    if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') config = x;
+    else config = home + "/.config";
+    std::string dir = home + "/" + fallback;
+    if (std::FILE* f = std::fopen((config + "/user-dirs.dirs").c_str(), "r")) {
+        char line[4096];
+        const std::string prefix = std::string(key) + "=\"";
+        while (std::fgets(line, sizeof line, f)) {
+            std::string l = line;
+            while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+            if (l.rfind(prefix, 0) != 0 || l.size() < prefix.size() + 1 || l.back() != '"') continue;
+            std::string value = l.substr(prefix.size(), l.size() - prefix.size() - 1);
+            if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+            if (!value.empty() && value[0] == '/') dir = value;
+        }
+        std::fclose(f);
+    }
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir + "/";
+}
+
+}  // namespace
+
+std::string DesktopDir() { return XdgUserDir("XDG_DESKTOP_DIR", "Desktop"); }
+
+std::string DocumentsDir() { return XdgUserDir("XDG_DOCUMENTS_DIR", "Documents"); }
+
 std::string TempDir() {
     const char* t = std::getenv("TMPDIR");
     std::string s = (t && *t) ? t : "/tmp";
@@ -254,5 +290,13 @@ std::string TempDir() {
 }
 
 long long ProcessId() { return static_cast<long long>(::getpid()); }
+
+void UseUtf8Arguments(int&, char**&) {}
+
+bool WriteStd(StdStream stream, const std::string& utf8) {
+    std::FILE* f = stream == StdStream::kOut ? stdout : stderr;
+    const bool ok = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
+    return std::fflush(f) == 0 && ok;
+}
 
 }  // namespace talvine::platform

@@ -7,13 +7,12 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cerrno>
 #include <cstring>
 
 #include "util/Platform.h"
+#include "util/PlatformTermination.h"
 
 namespace talvine::platform {
 
@@ -52,22 +51,10 @@ bool ProcessRunning(long long pid) {
 
 namespace {
 
-constexpr size_t kPathMax = 4096;
-constexpr size_t kTextMax = 1024;
-
-enum SlotState : int { kFree = 0, kBusy = 1, kValid = 2 };
-char g_tempPaths[kMaxTempPaths][kPathMax];
-std::atomic<int> g_tempState[kMaxTempPaths];
-
-char g_cleanupFolder[kPathMax];
-std::atomic<bool> g_cleanupValid{false};
-
-char g_texts[2][2][kTextMax];  // [buffer][stdout, stderr]
-std::atomic<int> g_textBuffer{-1};
-
 volatile sig_atomic_t g_interrupts = 0;
 
 void WriteAll(int fd, const char* s) {
+    if (s == nullptr) return;
     size_t n = std::strlen(s);
     while (n > 0) {
         const ssize_t r = ::write(fd, s, n);
@@ -102,24 +89,24 @@ void EmptyAndRemove(const char* folder) {
     ::rmdir(folder);
 }
 
+void Unlink(const char* path) { ::unlink(path); }
+
 [[noreturn]] void Terminate() {
-    for (int i = 0; i < kMaxTempPaths; ++i)
-        if (g_tempState[i].load() == kValid) ::unlink(g_tempPaths[i]);
-    if (g_cleanupValid.load()) {
-        EmptyAndRemove(g_cleanupFolder);
+    termination::ForEachTempPath(Unlink);
+    if (const char* folder = termination::CleanupFolder()) {
+        EmptyAndRemove(folder);
         // Its parent, when that is now empty.
-        char parent[kPathMax];
-        std::memcpy(parent, g_cleanupFolder, kPathMax);
-        size_t n = std::strlen(parent);
+        char parent[4096];
+        size_t n = std::strlen(folder);
+        if (n >= sizeof parent) n = sizeof parent - 1;
+        std::memcpy(parent, folder, n);
+        parent[n] = '\0';
         while (n > 1 && parent[n - 1] == '/') parent[--n] = '\0';
         while (n > 1 && parent[n - 1] != '/') parent[--n] = '\0';
         if (n > 1) ::rmdir(parent);
     }
-    const int b = g_textBuffer.load();
-    if (b >= 0) {
-        WriteAll(STDOUT_FILENO, g_texts[b][0]);
-        WriteAll(STDERR_FILENO, g_texts[b][1]);
-    }
+    WriteAll(STDOUT_FILENO, termination::Text(0));
+    WriteAll(STDERR_FILENO, termination::Text(1));
     ::_exit(130);
 }
 
@@ -129,12 +116,6 @@ extern "C" void OnSignal(int sig) {
         return;
     }
     Terminate();
-}
-
-void Copy(char* to, const std::string& from, size_t size) {
-    const size_t n = std::min(from.size(), size - 1);
-    std::memcpy(to, from.data(), n);
-    to[n] = '\0';
 }
 
 }  // namespace
@@ -154,40 +135,5 @@ void InstallInterruptHandlers() {
 bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool InterruptRequested() { return g_interrupts != 0; }
-
-bool RegisterTempPath(const std::string& path) {
-    if (path.size() >= kPathMax) return false;
-    for (int i = 0; i < kMaxTempPaths; ++i) {
-        int expected = kFree;
-        if (!g_tempState[i].compare_exchange_strong(expected, kBusy)) continue;
-        Copy(g_tempPaths[i], path, kPathMax);
-        g_tempState[i].store(kValid);
-        return true;
-    }
-    return false;
-}
-
-void UnregisterTempPath(const std::string& path) {
-    for (int i = 0; i < kMaxTempPaths; ++i) {
-        int expected = kValid;
-        if (g_tempState[i].load() != kValid || path != g_tempPaths[i]) continue;
-        if (g_tempState[i].compare_exchange_strong(expected, kBusy)) g_tempState[i].store(kFree);
-        return;
-    }
-}
-
-void SetCleanupFolder(const std::string& folder) {
-    g_cleanupValid.store(false);
-    if (folder.empty() || folder.size() >= kPathMax) return;
-    Copy(g_cleanupFolder, folder, kPathMax);
-    g_cleanupValid.store(true);
-}
-
-void SetTerminationTexts(const std::string& toStdout, const std::string& toStderr) {
-    const int next = g_textBuffer.load() == 0 ? 1 : 0;
-    Copy(g_texts[next][0], toStdout, kTextMax);
-    Copy(g_texts[next][1], toStderr, kTextMax);
-    g_textBuffer.store(next);
-}
 
 }  // namespace talvine::platform

@@ -48,6 +48,28 @@ Cp932Converters& Converters() {
 }
 
 bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+
+bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// The single bytes that Windows' code page 932 gives characters of their own
+// (iconv rejects them): 0x80 and 0xA0, 0xFD to 0xFF. 0 for any other byte.
+char16_t SingleByteOfItsOwn(unsigned char b) {
+    switch (b) {
+        case 0x80: return u'\u0080';
+        case 0xA0: return u'\uF8F0';
+        case 0xFD: return u'\uF8F1';
+        case 0xFE: return u'\uF8F2';
+        case 0xFF: return u'\uF8F3';
+        default: return 0;
+    }
+}
+
+// The other way round: the byte of one of those characters, 0 for others.
+char ByteOfItsOwn(char16_t c) {
+    for (int b : {0x80, 0xA0, 0xFD, 0xFE, 0xFF})
+        if (SingleByteOfItsOwn(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
+    return 0;
+}
 bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // Used only when the C library has no CP932 converter: ASCII passes, every
@@ -145,7 +167,10 @@ std::u16string MapCase(const std::u16string& text, MapFn map) {
 
 }  // namespace
 
-std::string WideToAnsi(const std::u16string& text) {
+namespace {
+
+// The text as iconv encodes it, with '?' for what it rejects.
+std::string WideToAnsiIconv(const std::u16string& text) {
     if (text.empty()) return {};
     iconv_t cd = Converters().toCp932;
     if (cd == kNoConverter) return WideToAnsiAsciiOnly(text);
@@ -167,22 +192,39 @@ std::string WideToAnsi(const std::u16string& text) {
             continue;
         }
         if (err != EILSEQ && err != EINVAL) break;
-        // A character the code page lacks (or a broken surrogate): one '?'
-        // for the whole character.
-        size_t unit = static_cast<size_t>(in - inBase) / sizeof(char16_t);
-        size_t skip = 1;
-        if (IsHighSurrogate(text[unit]) && unit + 1 < text.size() &&
-            IsLowSurrogate(text[unit + 1]))
-            skip = 2;
-        skip = std::min(skip * sizeof(char16_t), inLeft);
+        // A unit the code page lacks: one '?' (as Windows, unit by unit: a
+        // character beyond U+FFFF gives two), unless it is one of the five
+        // that Windows gives a single byte of its own.
+        const size_t unit = static_cast<size_t>(in - inBase) / sizeof(char16_t);
+        const char own = ByteOfItsOwn(text[unit]);
+        const size_t skip = std::min(sizeof(char16_t), inLeft);
         in += skip;
         inLeft -= skip;
         if (outLeft == 0) GrowOutput(out, outPtr, outLeft);
-        *outPtr++ = kUnmappable;
+        *outPtr++ = own ? own : kUnmappable;
         --outLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     out.resize(static_cast<size_t>(outPtr - out.data()));
+    return out;
+}
+
+}  // namespace
+
+std::string WideToAnsi(const std::u16string& text) {
+    // iconv also encodes a few characters one way only, to the code of a
+    // look-alike (U+301C wave dash as the fullwidth tilde, U+00A5 yen as the
+    // backslash ...); Windows refuses them without best fit. Only a character
+    // that decodes back to itself is kept.
+    std::string bytes = WideToAnsiIconv(text);
+    if (AnsiToWide(bytes.data(), bytes.size()) == text) return bytes;
+    std::string out;
+    out.reserve(bytes.size());
+    for (char16_t u : text) {
+        std::string b = WideToAnsiIconv(std::u16string(1, u));
+        if (AnsiToWide(b.data(), b.size()) != std::u16string(1, u)) b = std::string(1, kUnmappable);
+        out += b;
+    }
     return out;
 }
 
@@ -199,34 +241,31 @@ std::u16string AnsiToWide(const char* bytes, size_t n) {
     char* outPtr = reinterpret_cast<char*>(out.data());
     size_t outLeft = out.size() * sizeof(char16_t);
 
-    auto putUndecodable = [&] {
-        if (outLeft < sizeof(char16_t)) GrowOutput(out, outPtr, outLeft);
-        std::memcpy(outPtr, &kUndecodable, sizeof(char16_t));
-        outPtr += sizeof(char16_t);
-        outLeft -= sizeof(char16_t);
-    };
-
     while (inLeft > 0) {
         if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
         int err = errno;
         if (err == E2BIG) {
             GrowOutput(out, outPtr, outLeft);
-        } else if (err == EILSEQ) {
-            // An unassigned double-byte code is one character; any other
-            // bad byte stands alone.
-            putUndecodable();
-            const auto lead = static_cast<unsigned char>(in[0]);
-            const auto trail = inLeft > 1 ? static_cast<unsigned char>(in[1]) : 0;
-            const bool pair = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) &&
-                              ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC));
-            const size_t skip = pair ? 2 : 1;
+        } else if (err == EILSEQ || err == EINVAL) {
+            // What iconv rejects, decoded as Windows does: a lead byte takes
+            // the byte after it, and the pair (or a lead byte at the end)
+            // becomes U+30FB; the five single bytes without a character of
+            // their own are U+0080 and U+F8F0 to U+F8F3.
+            const auto b = static_cast<unsigned char>(in[0]);
+            size_t skip = 1;
+            char16_t c = kUndecodable;
+            if (IsLeadByte(b)) {
+                skip = inLeft > 1 ? 2 : 1;
+            } else if (char16_t single = SingleByteOfItsOwn(b)) {
+                c = single;
+            }
+            if (outLeft < sizeof(char16_t)) GrowOutput(out, outPtr, outLeft);
+            std::memcpy(outPtr, &c, sizeof(char16_t));
+            outPtr += sizeof(char16_t);
+            outLeft -= sizeof(char16_t);
             in += skip;
             inLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        } else if (err == EINVAL) {
-            // A lead byte without its trail byte at the end.
-            putUndecodable();
-            inLeft = 0;
         } else {
             break;
         }

@@ -26,7 +26,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
@@ -68,10 +67,9 @@ QString SystemStyleName() {
 
 // A per-user folder for converted files: the shell's, or the home folder
 // on a system without one.
-std::string UserFolder(QStandardPaths::StandardLocation location) {
-    QString dir = QStandardPaths::writableLocation(location);
-    if (!IsDir(dir)) dir = QDir::homePath();
-    return Path(dir);
+std::string UserFolder(const std::string& folder) {
+    if (!folder.empty() && platform::DirExists(folder)) return folder;
+    return Path(QDir::homePath());
 }
 
 bool IsUserInput(QEvent::Type type) {
@@ -457,8 +455,8 @@ bool TForm1::ApplyStyle(const std::u16string& style) {
     return false;
 }
 
-std::string TForm1::DesktopFolder() const { return UserFolder(QStandardPaths::DesktopLocation); }
-std::string TForm1::DocumentsFolder() const { return UserFolder(QStandardPaths::DocumentsLocation); }
+std::string TForm1::DesktopFolder() const { return UserFolder(platform::DesktopDir()); }
+std::string TForm1::DocumentsFolder() const { return UserFolder(platform::DocumentsDir()); }
 void TForm1::AcceptDrops() { setAcceptDrops(true); }
 
 // ---- The view: feedback and dialogs -----------------------------------------

@@ -132,6 +132,12 @@ TEST(Settings, LivesBesideTheExecutableOrInTheUserFolder) {
     EXPECT_EQ(LocateSettingsFiles(dir.File("talvine")).save, dir.File("talvine.dat"));
     EXPECT_EQ(LocateSettingsFiles(dir.File("Talvine.exe")).load, dir.File("Talvine.dat"));
     // A folder that cannot be written: the user's configuration folder.
+#ifdef _WIN32
+    // The local application data of the user.
+    const TSettingsFiles f = LocateSettingsFiles(dir.File("missing/talvine.exe"));
+    EXPECT_EQ(f.save, platform::UserConfigDir("talvine") + "talvine.dat");
+    EXPECT_NE(f.save.find("talvine"), std::string::npos);
+#else
     const char* old = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = old ? old : "";
     setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
@@ -151,6 +157,7 @@ TEST(Settings, LivesBesideTheExecutableOrInTheUserFolder) {
     EXPECT_TRUE(IsInstalledProgramFolder(dir.File("usr/bin/")));
     EXPECT_FALSE(IsInstalledProgramFolder(dir.File("usr/")));
     old ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+#endif
 }
 
 TEST(Settings, InstalledProgramsWorkInTheUsersRuntimeOrCacheFolder) {

@@ -1,6 +1,7 @@
 // Block explode (placed block contents carried through their placements into
 // the top level) and the whole-drawing transforms.
 #include <cmath>
+#include <numbers>
 
 #include "tests/jww/TestFiles.h"
 #include "util/Func_2.h"
@@ -9,7 +10,7 @@ namespace talvine::test {
 namespace {
 
 constexpr double kTol = 1e-9;
-constexpr double kPi = M_PI;
+constexpr double kPi = std::numbers::pi;
 
 // A drawing with one definition (filled by fill) placed once by ins.
 template <class Fill>

@@ -1,5 +1,6 @@
 // The block tree, the reference marks and the block-name helpers.
 #include <cmath>
+#include <numbers>
 
 #include "tests/jww/TestFiles.h"
 #include "util/Func_2.h"
@@ -49,7 +50,7 @@ TEST(BlockTree, NestedPlacementComposesScaleRotationAndOffset) {
     const int inner = AddBlockDef(d, u"inner");
     d.EntBlockDef[static_cast<size_t>(outer)].att = Attr(1, 7, 3);
     Add(ListsOf(d.EntBlockDef[static_cast<size_t>(outer)]), Insert(static_cast<uint32_t>(inner), 10, 0));
-    Add(d.TopLists(), Insert(static_cast<uint32_t>(outer), 100, 50, 2, 3, M_PI / 2));
+    Add(d.TopLists(), Insert(static_cast<uint32_t>(outer), 100, 50, 2, 3, std::numbers::pi / 2));
     d.MakeBlockTree();
     ASSERT_EQ(d.EntBlockTreeN, 2);
     const TEntJwwBlockTree& n = d.EntBlockTree[1];

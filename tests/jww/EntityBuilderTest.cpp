@@ -3,6 +3,7 @@
 // entity by entity that read back unchanged.
 #include <cmath>
 #include <functional>
+#include <numbers>
 
 #include "tests/jww/TestFiles.h"
 
@@ -127,14 +128,14 @@ TEST(EntityBuilder, ArcAngles) {
     ASSERT_TRUE(d.AddEntArc(0, 0, 0, 1, 1, 0, 0, 5, 6, 10, 0.5, 45, 90, 30));
     ASSERT_TRUE(d.AddEntArc(0, 0, 0, 1, 1, 0, 8, 5, 6, 10, 1, 45, 90, 0));
     const TEntJwwEnko& a = d.EntEnko[0];
-    EXPECT_NEAR(a.radKaishiKaku, M_PI / 4, kEps);
-    EXPECT_NEAR(a.radEnkoKaku, M_PI / 2, kEps);
-    EXPECT_NEAR(a.radKatamukiKaku, M_PI / 6, kEps);
+    EXPECT_NEAR(a.radKaishiKaku, std::numbers::pi / 4, kEps);
+    EXPECT_NEAR(a.radEnkoKaku, std::numbers::pi / 2, kEps);
+    EXPECT_NEAR(a.radKatamukiKaku, std::numbers::pi / 6, kEps);
     EXPECT_EQ(a.dHenpeiRitsu, 0.5);
     EXPECT_EQ(a.bZenEnFlg, 0u);
     const TEntJwwEnko& full = d.EntEnko[1];
     EXPECT_EQ(full.radKaishiKaku, 0.0);
-    EXPECT_NEAR(full.radEnkoKaku, 2 * M_PI, kEps);
+    EXPECT_NEAR(full.radEnkoKaku, 2 * std::numbers::pi, kEps);
     EXPECT_EQ(full.bZenEnFlg, 1u);
 }
 
@@ -164,7 +165,7 @@ TEST(EntityBuilder, PointCodes) {
         EXPECT_EQ(p.att.nPenColor, 1);
         EXPECT_EQ(p.bKariten, c.kariten);
         EXPECT_EQ(p.dBairitsu, c.scale);
-        EXPECT_NEAR(p.radKaitenKaku, M_PI / 2, kEps);
+        EXPECT_NEAR(p.radKaitenKaku, std::numbers::pi / 2, kEps);
     }
 }
 
@@ -285,7 +286,7 @@ TEST(EntityBuilderDimension, SxfParts) {
     EXPECT_EQ(e.Te1.nCode, 5u);
     EXPECT_EQ(e.Te1.bKariten, 0u);
     EXPECT_EQ(e.Te1.dBairitsu, 1.0);  // scale 0 becomes 1
-    EXPECT_NEAR(e.Te1.radKaitenKaku, M_PI, kEps);
+    EXPECT_NEAR(e.Te1.radKaitenKaku, std::numbers::pi, kEps);
     // Reference point 1: code 5 is outside -7..0.
     EXPECT_EQ(e.Kt1.att, (TEntJwwAttr{1, 1, 6, 9, 3, 2, 0x0040}));
     EXPECT_EQ(e.Kt1.nCode, 0u);
@@ -313,7 +314,7 @@ TEST(EntityBuilderDimension, EndPointTwoAngles) {
         return Last(d.EntSunpo, d.EntSunpoN);
     };
     EXPECT_NEAR(add(1).Te2.radKaitenKaku, std::atan2(4.0, 3.0), kEps);
-    EXPECT_NEAR(add(3).Te2.radKaitenKaku, std::atan2(-4.0, -3.0) + 2 * M_PI, kEps);
+    EXPECT_NEAR(add(3).Te2.radKaitenKaku, std::atan2(-4.0, -3.0) + 2 * std::numbers::pi, kEps);
     EXPECT_EQ(add(3).Te2.start_y, 4.0);
 }
 
@@ -366,9 +367,9 @@ TEST(EntityBuilder, Solids) {
         double p2x, p2y, p3x, p3y;
     };
     const Expected curved[] = {
-        {111, M_PI / 2, 0, 2 * M_PI, 100},       {111, M_PI / 2, M_PI, M_PI / 4, 0},
-        {101, 0, M_PI / 2, M_PI, 5},             {101, 0, 0, 2 * M_PI, 100},
-        {106, 0, M_PI / 2, M_PI, 1.5},           {105, 0, M_PI / 2, M_PI, 1.5},
+        {111, std::numbers::pi / 2, 0, 2 * std::numbers::pi, 100},       {111, std::numbers::pi / 2, std::numbers::pi, std::numbers::pi / 4, 0},
+        {101, 0, std::numbers::pi / 2, std::numbers::pi, 5},             {101, 0, 0, 2 * std::numbers::pi, 100},
+        {106, 0, std::numbers::pi / 2, std::numbers::pi, 1.5},           {105, 0, std::numbers::pi / 2, std::numbers::pi, 1.5},
     };
     for (size_t i = 0; i < 6; ++i) {
         const TEntJwwSolid& c = s[4 + i];
@@ -426,7 +427,7 @@ TEST(EntityBuilderBlocks, Inserts) {
     EXPECT_EQ(b.att.nPenStyle, 5 | 0x40);
     EXPECT_EQ(b.dBairitsuX, 1.0);
     EXPECT_EQ(b.dBairitsuY, 1.0);
-    EXPECT_NEAR(b.radKaitenKaku, M_PI / 2, kEps);
+    EXPECT_NEAR(b.radKaitenKaku, std::numbers::pi / 2, kEps);
     EXPECT_EQ(b.DPKijunTen_y, 4.0);
     EXPECT_EQ(d.EntNo[0], (TEntJwwNo{kEntBlock, 0}));
 }

@@ -1,8 +1,10 @@
 // Block structures far larger than their files: each is read, measured and
 // converted within bounded work and memory, or refused cleanly.
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <filesystem>
@@ -179,6 +181,8 @@ TEST(HostileCounts, CountsBeyondTheirRangeStayAtTheTop) {
     EXPECT_EQ(c.n2a, 0);
 }
 
+// An address-space limit of a child process (POSIX only).
+#ifndef _WIN32
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressLimitWorks = false;  // the sanitizer reserves its own address space
 #else
@@ -237,6 +241,7 @@ TYPED_TEST(HostileBlocks, AllocationFailureIsReportedAndLeavesTheDocumentUsable)
     });
     EXPECT_EQ(code, 0);
 }
+#endif
 
 }  // namespace
 }  // namespace talvine::test

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <random>
 
 #include "jww/Archive.h"
@@ -22,21 +23,26 @@ TempDir::TempDir() {
     }
     fs::path p = fs::path(::testing::TempDir()) / ("talvine-" + name + "-" + std::to_string(rd()));
     fs::create_directories(p);
-    path_ = p.string() + "/";
+    const std::u8string u8 = p.u8string();
+    path_ = std::string(u8.begin(), u8.end()) + static_cast<char>(fs::path::preferred_separator);
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    fs::remove_all(path_, ec);
+    fs::remove_all(FsPath(path_), ec);
+}
+
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void WriteAll(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
@@ -218,7 +224,7 @@ void FillEntities(TJwDocument& d, int ver) {
     Add(top, line);
     TEntJwwEnko arc{Attr(1, 2, 0, 0, width), 50, 50, 20, 0.1, 3.0, 0.2, 0.5, 0};
     Add(top, arc);
-    TEntJwwEnko circle{Attr(9, 9), -10, -10, 5, 0, 2 * M_PI, 0, 1, 1};
+    TEntJwwEnko circle{Attr(9, 9), -10, -10, 5, 0, 2 * std::numbers::pi, 0, 1, 1};
     Add(top, circle);
     TEntJwwTen pt;
     pt.att = Attr(1, 4);
@@ -255,16 +261,16 @@ void FillEntities(TJwDocument& d, int ver) {
         Add(L, mp);
         Add(L, Text(1, 1, u"ドア", Attr(1, 1)));
         Add(L, Dimension(0, 0, 10, 0, u"10", sxf));
-        Add(L, Insert(static_cast<uint32_t>(window), 5, 5, 0.5, 0.5, M_PI / 2));
+        Add(L, Insert(static_cast<uint32_t>(window), 5, 5, 0.5, 0.5, std::numbers::pi / 2));
     }
     {
         TEntJwwBlockDef& w = d.EntBlockDef[static_cast<size_t>(window)];
         w.bRefferd = 1;
         TEntityLists L = ListsOf(w);
-        Add(L, TEntJwwEnko{Attr(1, 1), 0, 0, 1, 0, M_PI, 0, 1, 0});
+        Add(L, TEntJwwEnko{Attr(1, 1), 0, 0, 1, 0, std::numbers::pi, 0, 1, 0});
         Add(L, TEntJwwSolid{Attr(1, 2), 0, 0, 1, 0, 1, 1, 0, 1, 0});
     }
-    Add(top, Insert(static_cast<uint32_t>(door), 200, 100, 2, 3, M_PI / 2));
+    Add(top, Insert(static_cast<uint32_t>(door), 200, 100, 2, 3, std::numbers::pi / 2));
     Add(top, Insert(static_cast<uint32_t>(window), -50, 0));
 }
 

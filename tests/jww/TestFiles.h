@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,16 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }  // ends with '/'
+    const std::string& path() const { return path_; }  // ends with the system's separator
     std::string File(const std::string& name) const { return path_ + name; }
 
 private:
     std::string path_;
 };
+
+// A file-system path from a UTF-8 path (std::filesystem takes narrow
+// strings in the ANSI code page on Windows).
+std::filesystem::path FsPath(const std::string& utf8);
 
 Bytes ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const Bytes& bytes);

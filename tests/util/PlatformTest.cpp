@@ -1,11 +1,25 @@
-// Code page 932 conversion and casing of the POSIX text services.
+// The platform layer: code page 932, casing, files and folders.
 #include "util/Platform.h"
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/jww/TestFiles.h"
 
 namespace talvine::platform {
 namespace {
@@ -60,31 +74,88 @@ TEST(Cp932, DuplicatesEncodeToThePreferredCode) {
     }
 }
 
-TEST(Cp932, UnmappableCharacterBecomesOneQuestionMark) {
-    EXPECT_EQ(WideToAnsi(u"\u0100"), "?");
-    EXPECT_EQ(WideToAnsi(u"a\U0001F600b"), "a?b");  // a pair is one character
-    EXPECT_EQ(WideToAnsi(u"\U0001F600\U0001F600"), "??");
-    EXPECT_EQ(WideToAnsi(std::u16string(u"x\xD800y")), "x?y");             // lone high
-    EXPECT_EQ(WideToAnsi(std::u16string(u"x\xDC00")), "x?");               // lone low
-    EXPECT_EQ(WideToAnsi(std::u16string(u"\u3042\xD800")), "\x82\xA0?");  // cut-off pair
+// What Windows' own conversion gives for code page 932 where the code page
+// has no character: the same on every build.
+struct Cp932Case {
+    const char* name;
+    std::string bytes;
+    std::u16string text;
+    enum { kDecode = 1, kEncode = 2, kBoth = 3 } way;
+};
+
+class Cp932AsWindows : public ::testing::TestWithParam<Cp932Case> {};
+
+TEST_P(Cp932AsWindows, Converts) {
+    const Cp932Case& c = GetParam();
+    if (c.way & Cp932Case::kDecode) {
+        EXPECT_EQ(Decode(c.bytes), c.text);
+    }
+    if (c.way & Cp932Case::kEncode) {
+        EXPECT_EQ(WideToAnsi(c.text), c.bytes);
+    }
 }
 
-TEST(Cp932, UndecodableBytesBecomeMiddleDot) {
-    EXPECT_EQ(Decode("\x80"), u"\u30FB");
-    EXPECT_EQ(Decode("a\xA0" "b\xFD\xFE\xFF"), u"a\u30FBb\u30FB\u30FB\u30FB");
-    EXPECT_EQ(Decode("\x81\x20"), u"\u30FB ");  // bad trail byte: only the lead is lost
-    EXPECT_EQ(Decode("A\x82"), u"A\u30FB");     // lead byte cut off at the end
-    EXPECT_EQ(Decode("\x85\x40z"), u"\u30FBz");  // unassigned pair: one character
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Cp932AsWindows,
+    ::testing::Values(
+        // The five single bytes with characters of their own, both ways.
+        Cp932Case{"Byte80", "\x80", u"\u0080", Cp932Case::kBoth},
+        Cp932Case{"ByteA0FDtoFF", "a\xA0" "b\xFD\xFE\xFF", u"a\uF8F0b\uF8F1\uF8F2\uF8F3", Cp932Case::kBoth},
+        Cp932Case{"ByteA0BeforeKatakana", "\xA0\xA1", u"\uF8F0\uFF61", Cp932Case::kBoth},
+        // A lead byte always takes the next byte; an undefined pair is one U+30FB.
+        Cp932Case{"LeadBeforeSpace", "\x81\x20", u"\u30FB", Cp932Case::kDecode},
+        Cp932Case{"LeadBeforeNewline", "\x81\x0Az", u"\u30FBz", Cp932Case::kDecode},
+        Cp932Case{"LeadBefore7F", "\x81\x7F", u"\u30FB", Cp932Case::kDecode},
+        Cp932Case{"LeadBeforeFD", "\x81\xFD", u"\u30FB", Cp932Case::kDecode},
+        Cp932Case{"UnassignedRow", "\x85\x40z", u"\u30FBz", Cp932Case::kDecode},
+        Cp932Case{"UnassignedNecSelected", "\xEB\x40", u"\u30FB", Cp932Case::kDecode},
+        Cp932Case{"UnassignedFCFC", "\xFC\xFC", u"\u30FB", Cp932Case::kDecode},
+        Cp932Case{"LeadAtTheEnd", "A\x82", u"A\u30FB", Cp932Case::kDecode},
+        Cp932Case{"LeadAlone", "\x81", u"\u30FB", Cp932Case::kDecode},
+        // What the code page lacks is '?' per UTF-16 unit, never a look-alike.
+        Cp932Case{"Unmappable", "?", u"\u0100", Cp932Case::kEncode},
+        Cp932Case{"NoBestFitYen", "?", u"\u00A5", Cp932Case::kEncode},
+        Cp932Case{"NoBestFitAccent", "?", u"\u00E9", Cp932Case::kEncode},
+        Cp932Case{"WaveDashIsNotTilde", "?", u"\u301C", Cp932Case::kEncode},
+        Cp932Case{"PairOutsideBmp", "a??b", u"a\U0001F600b", Cp932Case::kEncode},
+        Cp932Case{"LoneHigh", "x?y", std::u16string(u"x\xD800y"), Cp932Case::kEncode},
+        Cp932Case{"LoneLow", "x?", std::u16string(u"x\xDC00"), Cp932Case::kEncode},
+        Cp932Case{"CutOffPair", "\x82\xA0?", std::u16string(u"\u3042\xD800"), Cp932Case::kEncode}),
+    [](const ::testing::TestParamInfo<Cp932Case>& info) { return std::string(info.param.name); });
+
+// Every byte, every lead and trail byte pair and every UTF-16 unit, folded
+// into one digest: the number is what Windows' own conversion gives.
+TEST(Cp932, WholeCodePageAsWindows) {
+    uint64_t digest = 14695981039346656037ull;  // FNV-1a
+    auto mix = [&](uint64_t v) {
+        digest ^= v;
+        digest *= 1099511628211ull;
+    };
+    for (int a = 1; a < 256; ++a) {
+        std::string one(1, static_cast<char>(a));
+        for (char16_t u : Decode(one)) mix(u);
+        mix(0x10000);
+        for (int b = 1; b < 256; ++b) {
+            const std::string two{static_cast<char>(a), static_cast<char>(b)};
+            for (char16_t u : Decode(two)) mix(u);
+            mix(0x10000);
+        }
+    }
+    for (char32_t u = 1; u < 0x10000; ++u) {
+        for (char c : WideToAnsi(std::u16string(1, static_cast<char16_t>(u)))) mix(static_cast<unsigned char>(c));
+        mix(0x100);
+    }
+    EXPECT_EQ(digest, 0x2c1e62d51bcc20f4u) << std::hex << digest;
 }
 
 TEST(Cp932, LongTextsConvertCompletely) {
     std::u16string text, expected;
     for (int i = 0; i < 5000; ++i) {
         text += u"\u3042b\U0001F600\uFF71";
-        expected += u"\u3042b?\uFF71";
+        expected += u"\u3042b??\uFF71";
     }
     std::string bytes = WideToAnsi(text);
-    ASSERT_EQ(bytes.size(), 5000u * 5);
+    ASSERT_EQ(bytes.size(), 5000u * 6);
     EXPECT_EQ(Decode(bytes), expected);
 }
 
@@ -120,6 +191,113 @@ TEST(Casing, MapsEveryCodePoint) {
         EXPECT_EQ(LowerCase(c.text), c.lower) << int(c.text[0]);
     }
 }
+
+// ---- Files ---------------------------------------------------------------
+
+std::string Content(const std::string& path) {
+    File f = File::OpenRead(path);
+    std::string s(64, '\0');
+    const long long n = f.Read(s.data(), s.size());
+    s.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return s;
+}
+
+void Put(const std::string& path, const std::string& text) {
+    File f = File::CreateWrite(path);
+    ASSERT_TRUE(f.Write(text.data(), text.size()));
+    ASSERT_TRUE(f.Close());
+}
+
+TEST(Publish, NoReplaceKeepsTheTakenName) {
+    test::TempDir dir;
+    const std::string tmp = dir.File(".~a.jww.tmp"), dst = dir.File("a.jww");
+    Put(tmp, "new");
+    Put(dst, "old");
+    EXPECT_FALSE(RenameNoReplace(tmp, dst));
+    EXPECT_EQ(Content(dst), "old");
+    EXPECT_EQ(Content(tmp), "new");
+    ASSERT_TRUE(RemoveFile(dst));
+    EXPECT_TRUE(RenameNoReplace(tmp, dst));
+    EXPECT_EQ(Content(dst), "new");
+    EXPECT_FALSE(FileExists(tmp));
+    // The replacing rename does replace.
+    Put(tmp, "newer");
+    EXPECT_TRUE(RenameReplace(tmp, dst));
+    EXPECT_EQ(Content(dst), "newer");
+}
+
+TEST(Publish, CreateNewRefusesATakenName) {
+    test::TempDir dir;
+    Put(dir.File("x"), "x");
+    EXPECT_FALSE(File::CreateNew(dir.File("x")).IsOpen());
+    EXPECT_EQ(Content(dir.File("x")), "x");
+    EXPECT_TRUE(File::CreateNew(dir.File("y")).IsOpen());
+}
+
+TEST(Folders, LongAndJapanesePaths) {
+    test::TempDir dir;
+    std::string deep = dir.path();
+    while (deep.size() < 400) deep += "\xE5\x9B\xB3\xE9\x9D\xA2\xE3\x83\x95\xE3\x82\xA9\xE3\x83\xAB\xE3\x83\x80/";  // 図面フォルダ
+    ASSERT_TRUE(ForceDirectories(deep));
+    EXPECT_TRUE(DirExists(deep));
+    const std::string file = deep + "\xE5\xB9\xB3\xE9\x9D\xA2.jww";  // 平面.jww
+    Put(file, "abc");
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(FileSize(file), 3);
+    EXPECT_EQ(Content(file), "abc");
+    EXPECT_TRUE(IsDirWritable(deep));
+    EXPECT_TRUE(RemoveFile(file));
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_TRUE(RemoveDir(deep));
+    EXPECT_FALSE(RemoveFile(dir.path()));  // a folder is no file
+}
+
+TEST(Folders, UserFoldersEndInASeparator) {
+    for (const std::string& d : {TempDir(), ExecutableDir(), UserDataDir("talvine"), UserConfigDir("talvine")}) {
+        ASSERT_FALSE(d.empty());
+        EXPECT_TRUE(IsPathSeparator(static_cast<unsigned char>(d.back()))) << d;
+    }
+    for (const std::string& d : {DesktopDir(), DocumentsDir()}) {
+        if (!d.empty()) {
+            EXPECT_TRUE(IsPathSeparator(static_cast<unsigned char>(d.back()))) << d;
+        }
+    }
+}
+
+#ifdef _WIN32
+bool IsHidden(const std::string& path) {
+    const DWORD attr = GetFileAttributesW(test::FsPath(path).wstring().c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
+TEST(Publish, TemporaryFilesAreHiddenAndResultsAreNot) {
+    test::TempDir dir;
+    const std::string tmp = dir.File(".~a.jww.1-0.tmp"), dst = dir.File("a.jww");
+    ASSERT_TRUE(File::CreateNew(tmp).IsOpen());
+    EXPECT_TRUE(IsHidden(tmp));
+    ASSERT_TRUE(RenameNoReplace(tmp, dst));
+    EXPECT_FALSE(IsHidden(dst));
+}
+
+// A program that holds the new file for a moment (a virus scanner, an
+// indexer) delays the publish but does not make it fail.
+TEST(Publish, WaitsForAMomentarySharingViolation) {
+    test::TempDir dir;
+    const std::string tmp = dir.File(".~b.tmp"), dst = dir.File("b.jww");
+    Put(tmp, "data");
+    HANDLE h = CreateFileW(test::FsPath(tmp).wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    std::thread scanner([h] {
+        Sleep(150);
+        CloseHandle(h);
+    });
+    const bool published = RenameNoReplace(tmp, dst);
+    scanner.join();
+    EXPECT_TRUE(published);
+    EXPECT_EQ(Content(dst), "data");
+}
+#endif
 
 }  // namespace
 }  // namespace talvine::platform
