@@ -28,6 +28,16 @@ std::u16string Lower(const std::u16string& s) {
 
 }  // namespace
 
+TForm1Paths Form1PathsForExecutable(const std::string& executablePath, const std::string& homeFolder) {
+    TForm1Paths paths;
+    const TSettingsFiles files = LocateSettingsFiles(executablePath);
+    paths.settingsLoad = files.load;
+    paths.settingsSave = files.save;
+    const std::string folder = executablePath.substr(0, executablePath.size() - FileNamePart(executablePath).size());
+    paths.programFolder = IsInstalledProgramFolder(folder) ? AddPathDelim(homeFolder) : folder;
+    return paths;
+}
+
 TForm1Core::TForm1Core(TForm1View& view, TForm1Paths paths) : view_(view), paths_(std::move(paths)) {}
 
 TForm1Core::~TForm1Core() { FormClose(); }
@@ -35,6 +45,7 @@ TForm1Core::~TForm1Core() { FormClose(); }
 // ---- Life cycle ------------------------------------------------------------
 
 void TForm1Core::FormCreate() {
+    created_ = true;
     workFolder_ = paths_.workFolder;
     if (workFolder_.empty()) {
         workFolder_ = MakeWorkFolder();
@@ -78,7 +89,9 @@ void TForm1Core::FormClose() {
     else if (!workFolder_.empty())
         platform::RemoveDir(workFolder_);
     FList.clear();
-    SaveDatFile(paths_.settingsSave);
+    // A window that never got its controls filled (its creation failed) has
+    // nothing to keep: the settings file stays as it is.
+    if (created_) SaveDatFile(paths_.settingsSave);
 }
 
 bool TForm1Core::CloseRequested() {

@@ -31,6 +31,9 @@
 
 namespace talvine {
 
+// The window's title and caption (the caption names the version).
+inline constexpr char kApplicationTitle[] = "Talvine";
+inline constexpr char kWindowCaption[] = "Talvine Ver.1.10";
 inline constexpr char16_t kFolderDialogText[] = u"変換後のファイルを保存するフォルダを指定して下さい";
 inline constexpr char16_t kOpenDialogTitle[] = u"変換元ファイルを指定";
 // The filters of the open-file dialog: description|patterns pairs.
@@ -133,6 +136,12 @@ struct TForm1Paths {
     std::string workFolder;  // bound images while converting; "" makes one of its own
 };
 
+// The places of the program at executablePath: its settings file
+// (LocateSettingsFiles), and its own folder as the program folder, or
+// homeFolder for an installed copy (IsInstalledProgramFolder), whose
+// folder the user cannot write. The work folder is left to the core.
+TForm1Paths Form1PathsForExecutable(const std::string& executablePath, const std::string& homeFolder);
+
 class TForm1Core {
 public:
     TForm1Core(TForm1View& view, TForm1Paths paths);
@@ -148,7 +157,8 @@ public:
     // PickupFile. True when files were admitted: the front end then calls
     // RunProc once the window is on screen.
     bool FormShow(const std::vector<std::string>& arguments);
-    // Documents, work folder, settings. Once only; also run by the destructor.
+    // Documents, work folder, settings (saved only when FormCreate ran).
+    // Once only; also run by the destructor.
     void FormClose();
     // False while a run goes: the run then stops before its next file and
     // the window is closed afterwards (CloseLater).
@@ -201,6 +211,7 @@ private:
     bool ownWorkFolder_ = false;
     std::vector<std::u16string> styles_;
     std::unique_ptr<TBatchRun> run_;  // the two documents, from show to close
+    bool created_ = false;  // FormCreate ran
     bool closed_ = false;
     bool running_ = false;
     bool closePending_ = false;

@@ -90,6 +90,8 @@ bool IsDirWritable(const std::string& dir);
 char PathSeparator();
 // True for every character that separates path components on this system.
 bool IsPathSeparator(char32_t c);
+// The full path of the running program; empty when unknown.
+std::string ExecutablePath();
 // Folder of the running executable, with a trailing separator; empty when
 // unknown.
 std::string ExecutableDir();

@@ -190,11 +190,15 @@ char PathSeparator() { return '/'; }
 
 bool IsPathSeparator(char32_t c) { return c == U'/'; }
 
-std::string ExecutableDir() {
+std::string ExecutablePath() {
     char buf[PATH_MAX + 1];
     ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
     if (n <= 0) return {};
-    std::string s(buf, static_cast<size_t>(n));
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ExecutableDir() {
+    const std::string s = ExecutablePath();
     size_t slash = s.find_last_of('/');
     return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
 }

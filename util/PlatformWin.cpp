@@ -46,7 +46,7 @@ T Failed(T result) {
         case ERROR_WRITE_PROTECT: g_lastIoError = IoError::kPermission; break;
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
-        case ERROR_DISK_QUOTA_EXCEEDED:
+        case ERROR_NOT_ENOUGH_QUOTA:
         case ERROR_FILE_TOO_LARGE: g_lastIoError = IoError::kNoSpace; break;
         default: g_lastIoError = IoError::kOther; break;
     }
@@ -360,7 +360,7 @@ char PathSeparator() { return '\\'; }
 
 bool IsPathSeparator(char32_t c) { return c == U'\\' || c == U'/'; }
 
-std::string ExecutableDir() {
+std::string ExecutablePath() {
     std::wstring buf(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
@@ -372,8 +372,13 @@ std::string ExecutableDir() {
         if (buf.size() >= 32768) return {};
         buf.resize(buf.size() * 2);
     }
-    const size_t sep = buf.find_last_of(L"\\/");
-    return sep == std::wstring::npos ? std::string() : Utf8(buf.substr(0, sep + 1));
+    return Utf8(buf);
+}
+
+std::string ExecutableDir() {
+    const std::string path = ExecutablePath();
+    const size_t sep = path.find_last_of("\\/");
+    return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
 }
 
 std::string UserDataDir(const std::string& appName) {

@@ -104,11 +104,11 @@ bool IsUserInput(QEvent::Type type) {
 
 TFormOptions TFormOptions::FromApplication() {
     TFormOptions o;
-    const TSettingsFiles files = LocateSettingsFiles(Path(QCoreApplication::applicationFilePath()));
-    o.settingsLoad = files.load;
-    o.settingsSave = files.save;
-    const QString dir = WithDelim(QCoreApplication::applicationDirPath());
-    o.programFolder = IsInstalledProgramFolder(Path(dir)) ? WithDelim(QDir::homePath()) : dir;
+    const TForm1Paths paths =
+        Form1PathsForExecutable(Path(QCoreApplication::applicationFilePath()), Path(WithDelim(QDir::homePath())));
+    o.settingsLoad = paths.settingsLoad;
+    o.settingsSave = paths.settingsSave;
+    o.programFolder = FromPath(paths.programFolder);
     o.arguments = QCoreApplication::arguments().mid(1);
     return o;
 }

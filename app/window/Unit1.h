@@ -42,9 +42,6 @@ class QTabWidget;
 
 namespace talvine {
 
-inline constexpr char kApplicationTitle[] = "Talvine";
-inline constexpr char kWindowCaption[] = "Talvine Ver.1.10";
-
 // Where the window keeps its state; FromApplication() gives the real
 // program's places, tests give their own.
 struct TFormOptions {

@@ -2,17 +2,29 @@
 // fail, all without a window.
 #include "app/BatchRun.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <sddl.h>
+#else
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <functional>
 
 #include "tests/jww/TestFiles.h"
 #include "util/Func_2.h"
+#include "util/Platform.h"
 
 namespace talvine::test {
 namespace {
@@ -54,6 +66,57 @@ struct RunFixture {
 };
 
 std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
+
+// ---- Files and folders others keep from us ---------------------------------
+//
+// A file that cannot be read: without permission on POSIX systems; on
+// Windows held open by another program that shares it with nobody (as a
+// CAD program holding the drawing does). A folder that cannot be written:
+// read-only for everyone.
+
+#ifdef _WIN32
+HANDLE g_heldFile = INVALID_HANDLE_VALUE;
+
+bool SetFolderAccess(const std::string& folder, bool readOnly) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(readOnly ? L"D:P(A;OICI;GRGX;;;WD)" : L"D:P(A;OICI;GA;;;WD)",
+                                                              SDDL_REVISION_1, &sd, nullptr))
+        return false;
+    const std::wstring w = FsPath(folder).wstring();
+    const bool ok = SetFileSecurityW(w.c_str(), DACL_SECURITY_INFORMATION, sd) != 0;
+    LocalFree(sd);
+    return ok;
+}
+#endif
+
+void DenyReading(const std::string& file) {
+#ifdef _WIN32
+    g_heldFile = CreateFileW(FsPath(file).wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+#else
+    chmod(file.c_str(), 0);
+#endif
+}
+
+void DenyWriting(const std::string& folder) {
+#ifdef _WIN32
+    SetFolderAccess(folder, true);
+#else
+    chmod(folder.c_str(), 0555);
+#endif
+}
+
+// Undoes both for the files and folders of a test.
+void AllowAgain(const std::string& file, const std::string& folder) {
+#ifdef _WIN32
+    (void)file;
+    if (g_heldFile != INVALID_HANDLE_VALUE) CloseHandle(g_heldFile);
+    g_heldFile = INVALID_HANDLE_VALUE;
+    SetFolderAccess(folder, false);
+#else
+    chmod(folder.c_str(), 0755);
+    chmod(file.c_str(), 0644);
+#endif
+}
 
 TEST(BatchRun, ConvertsIntoTheFolderAndLogsFourLinesPerFile) {
     RunFixture f;
@@ -141,6 +204,13 @@ TEST_P(BatchRunFailure, IsLoggedWithItsReasonAndLeavesNothing) {
     RunFixture f;
     const std::string src = c.setup(f);
     std::string wrong;
+#ifdef _WIN32
+    if (c.failure == TFileFailure::kOutputNotWritable && platform::IsDirWritable(f.out.path())) {
+        AllowAgain(src, f.out.path());
+        GTEST_SKIP() << "the access rules of folders are not enforced here";
+    }
+    wrong = RunFailureCase(c, f, src);
+#else
     if (c.needsNonRoot && geteuid() == 0) {
         // Root may read and write anywhere: the run goes as a plain user.
         for (const auto* d : {&f.src, &f.out}) chmod(d->path().c_str(), (c.failure == TFileFailure::kOutputNotWritable && d == &f.out) ? 0555 : 0755);
@@ -159,8 +229,8 @@ TEST_P(BatchRunFailure, IsLoggedWithItsReasonAndLeavesNothing) {
     } else {
         wrong = RunFailureCase(c, f, src);
     }
-    chmod(f.out.path().c_str(), 0755);
-    chmod(src.c_str(), 0644);
+#endif
+    AllowAgain(src, f.out.path());
     EXPECT_EQ(wrong, "");
     // Nothing is left in the output folder, not even a temporary file.
     if (fs::is_directory(f.out.path())) {
@@ -217,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NoReadPermission",
                     [](RunFixture& f) {
                         const std::string a = f.Drawing("locked.jww");
-                        chmod(a.c_str(), 0);
+                        DenyReading(a);
                         return a;
                     },
                     TFileFailure::kCannotRead, u"アクセス権", true},
@@ -238,14 +308,17 @@ INSTANTIATE_TEST_SUITE_P(
                     TFileFailure::kOutputFolderMissing, u"保存先のフォルダがありません"},
         FailureCase{"OutputFolderNotWritable",
                     [](RunFixture& f) {
-                        chmod(f.out.path().c_str(), 0555);
-                        return f.Drawing("a.jww");
+                        const std::string a = f.Drawing("a.jww");
+                        DenyWriting(f.out.path());
+                        return a;
                     },
                     TFileFailure::kOutputNotWritable, u"書き込めません", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+#ifndef _WIN32
 // A full disk (here: the file-size limit) fails the file with its reason and
 // leaves no partial output. In a child process, so that the limit stays there.
+// (Windows has no such limit; its full disk is tested in the platform layer.)
 TEST(BatchRun, FullDiskFailsTheFile) {
     RunFixture f;
     const std::string a = f.Drawing("a.jww");
@@ -266,6 +339,7 @@ TEST(BatchRun, FullDiskFailsTheFile) {
     EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(TFileFailure::kDiskFull));
     EXPECT_TRUE(fs::is_empty(f.out.path()));
 }
+#endif
 
 // ---- What a conversion did ------------------------------------------------------
 
@@ -340,16 +414,39 @@ TEST(BatchRun, ProgressAndTheLogTabComeBeforeTheFirstFile) {
 
 // A process id that no longer runs: a child that has ended.
 long long DeadPid() {
+#ifdef _WIN32
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    wchar_t cmd[] = L"cmd.exe /c exit";
+    if (!CreateProcessW(nullptr, cmd, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) return 0;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);  // the last handle: the id is free from now on
+    return static_cast<long long>(pi.dwProcessId);
+#else
     const pid_t child = fork();
     if (child == 0) _exit(0);
     waitpid(child, nullptr, 0);
     return child;
+#endif
+}
+
+// A process id of another process that runs.
+long long LivePid() {
+#ifdef _WIN32
+    return platform::ProcessId();
+#else
+    return getppid();
+#endif
 }
 
 TEST(BatchRun, StaleTemporaryOutputsOfEndedProcessesAreRemoved) {
     RunFixture f;
-    const std::string dead = std::to_string(DeadPid());
-    const std::string alive = std::to_string(getppid());
+    const long long deadPid = DeadPid();
+    ASSERT_GT(deadPid, 0);
+    const std::string dead = std::to_string(deadPid);
+    const std::string alive = std::to_string(LivePid());
     const std::vector<std::string> stale = {".~plan.jww." + dead + "-0.tmp",
                                             ".~plan.jww." + dead + "-3.tmp.~" + dead + "-7.tmp",
                                             "plan.jww.~" + dead + "-2.tmp"};
@@ -370,7 +467,7 @@ TEST(WorkFolder, StaleFoldersOfEndedProcessesAreRemoved) {
     ASSERT_FALSE(own.empty());
     const std::string base = fs::path(own).parent_path().parent_path().string() + "/";
     const std::string dead = base + std::to_string(DeadPid()) + "/";
-    const std::string alive = base + std::to_string(getppid()) + "/";
+    const std::string alive = base + std::to_string(LivePid()) + "/";
     const std::string other = base + "notes/";
     for (const auto& d : {dead, alive, other}) fs::create_directories(d);
     WriteAll(dead + "image.jpg", Bytes{'x'});
@@ -390,7 +487,8 @@ TEST(Intake, FoldersAreTakenApartOnlyWhenRecursive) {
     for (const char* n : {"b/deep/z.JWW", "b/y.jws", "a/x.jww", "top.jww", "b/notes.txt"})
         WriteAll(d.File(n), Bytes{'x'});
     fs::create_directories(d.File("b/folder.jww"));
-    fs::create_directory_symlink(d.File("a"), d.File("b/link"));  // not followed
+    std::error_code linkError;  // (Windows may not allow links)
+    fs::create_directory_symlink(FsPath(d.File("a")), FsPath(d.File("b/link")), linkError);  // not followed
 
     TIntake flat;
     PickupPath(d.File("b"), false, flat);
@@ -425,7 +523,7 @@ TEST(BatchRun, MissingSpecifiedFolderStopsBeforeAnything) {
     f.settings.specifiedDir = f.out.File("gone");
     const TRunSummary s = f.Run({a});
     EXPECT_FALSE(s.started);
-    EXPECT_EQ(f.message, u"指定したフォルダが見つかりません。\r\n" + U(f.out.File("gone/")));
+    EXPECT_EQ(f.message, u"指定したフォルダが見つかりません。\r\n" + U(AddPathDelim(f.out.File("gone"))));
     EXPECT_EQ(f.log, std::vector<std::u16string>{u"earlier"});
     EXPECT_EQ(f.saved, 0);
     EXPECT_EQ(f.shown, 0);
@@ -486,7 +584,10 @@ TEST(BatchRun, AskEveryTimeUsesTheChosenOrThePreviousFolder) {
     EXPECT_FALSE(f.Run({a}).started);
 }
 
+#ifndef _WIN32
 // When every branch number is taken the file fails and nothing is written.
+// (Not on Windows: 99 999 names take minutes to make there; the search
+// itself is tested with a set of names.)
 TEST(BatchRun, AllBranchNumbersTaken) {
     RunFixture f;
     const std::string a = f.Drawing("full.jww");
@@ -509,12 +610,13 @@ TEST(BatchRun, AllBranchNumbersTaken) {
     EXPECT_NE(f.log[3].find(u"枝番"), std::u16string::npos);
     EXPECT_EQ(f.log[1], u"→ " + U(seed));
 }
+#endif
 
 TEST(WorkFolder, IsPrivateAndRemovedWhenEmpty) {
     const std::string w = MakeWorkFolder();
     ASSERT_FALSE(w.empty());
     EXPECT_TRUE(fs::is_directory(w));
-    EXPECT_NE(w.find(std::to_string(getpid())), std::string::npos);
+    EXPECT_NE(w.find(std::to_string(platform::ProcessId())), std::string::npos);
     RemoveWorkFolder(w);
     EXPECT_FALSE(fs::exists(w));
 }

@@ -150,6 +150,21 @@ TEST(Form1Core, CreateShowsTheSettingsAndCloseSavesThem) {
     EXPECT_EQ(core.gstyle, u"Windows");
 }
 
+// A window whose creation failed before FormCreate leaves the settings
+// file as it was, and the places come from the program's path.
+TEST(Form1Core, AWindowNeverCreatedKeepsTheSettingsFile) {
+    CoreFixture f;
+    f.Settings(4, f.out.path());
+    const Bytes before = ReadAll(f.paths.settingsLoad);
+    { TForm1Core core(f.view, f.paths); }
+    EXPECT_EQ(ReadAll(f.paths.settingsSave), before);
+
+    const TForm1Paths own = Form1PathsForExecutable(f.root.File("talvine.exe"), f.out.path());
+    EXPECT_EQ(own.settingsLoad, f.root.File("talvine.dat"));
+    EXPECT_EQ(own.settingsSave, own.settingsLoad);
+    EXPECT_EQ(own.programFolder, f.root.path());
+}
+
 TEST(Form1Core, ARunShowsTheLogTabFirstAndProgressPerFile) {
     CoreFixture f;
     f.Settings(1);

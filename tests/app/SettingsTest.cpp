@@ -162,6 +162,10 @@ TEST(Settings, LivesBesideTheExecutableOrInTheUserFolder) {
 
 TEST(Settings, InstalledProgramsWorkInTheUsersRuntimeOrCacheFolder) {
     TempDir dir;
+#ifdef _WIN32
+    // The user's own temporary folder.
+    EXPECT_EQ(platform::UserRuntimeDir("talvine"), platform::TempDir() + "talvine\\");
+#else
     const char* names[] = {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
     std::string saved[2];
     bool had[2];
@@ -178,6 +182,7 @@ TEST(Settings, InstalledProgramsWorkInTheUsersRuntimeOrCacheFolder) {
     setenv("XDG_RUNTIME_DIR", dir.File("gone").c_str(), 1);
     EXPECT_EQ(platform::UserRuntimeDir("talvine"), dir.File("cache/talvine/"));
     for (int i = 0; i < 2; ++i) had[i] ? setenv(names[i], saved[i].c_str(), 1) : unsetenv(names[i]);
+#endif
 }
 
 }  // namespace

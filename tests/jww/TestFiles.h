@@ -24,7 +24,16 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }  // ends with the system's separator
-    std::string File(const std::string& name) const { return path_ + name; }
+    // The path of name (which may hold '/') inside the folder, with this
+    // system's separators.
+    std::string File(const std::string& name) const {
+        std::string path = path_ + name;
+#ifdef _WIN32
+        for (char& c : path)
+            if (c == '/') c = '\\';
+#endif
+        return path;
+    }
 
 private:
     std::string path_;

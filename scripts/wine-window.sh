@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Starts the Windows window talvine.exe under Wine on a virtual X display,
+# as a user would by dropping two files on it: with the example drawing and
+# figure on its command line. Checks that both are converted onto the Wine
+# user's desktop and that the settings file beside the program has its 15
+# lines, and saves a picture of the window (with its log).
+#
+#   scripts/wine-window.sh BUILD_WINDOWS [OUT.png]
+#
+# Uses the Wine prefix of the build folder (BUILD_WINDOWS/wineprefix), as
+# the tests do. Needs Xvfb and ImageMagick's import for the picture.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?usage: wine-window.sh BUILD_WINDOWS [OUT.png]}" && pwd)
+out=${2:-}
+[ -f "$build/talvine.exe" ] || { echo "wine-window: no $build/talvine.exe; build first (make build-windows)" >&2; exit 1; }
+
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all
+wine=wine
+[ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  flock "$WINEPREFIX/.init.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot --init >/dev/null 2>&1'
+fi
+
+work=$(mktemp -d /tmp/talvine-wine.XXXXXX)
+xvfb="" app=""
+cleanup() {
+  if [ -n "$app" ]; then kill "$app" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The program in a folder of its own (its settings file goes beside it), the
+# drawings in a folder with a Japanese name.
+mkdir -p "$work/bin" "$work/図面"
+cp "$build/talvine.exe" "$work/bin/"
+cp "$root/examples/plan.jww" "$root/examples/door.jws" "$work/図面/"
+
+# The desktop folder Wine gives this user, as a path here.
+desktop_win=$(unset DISPLAY; "$wine" cmd /c 'echo %USERPROFILE%\Desktop' 2>/dev/null | tr -d '\r')
+desktop=$(winepath -u "$desktop_win" 2>/dev/null)
+mkdir -p "$desktop"
+rm -f "$desktop/plan.jww" "$desktop/door.jws"
+
+display=""
+for n in $(seq 140 180); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "wine-window: no free X display" >&2; exit 1; }
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+# Wine's own desktop window draws the frame and caption (there is no window
+# manager on the virtual display).
+DISPLAY="$display" LANG=ja_JP.UTF-8 "$wine" explorer /desktop=talvine,560x540 \
+  "$work/bin/talvine.exe" "$(winepath -w "$work/図面/plan.jww")" "$(winepath -w "$work/図面/door.jws")" \
+  >"$work/wine.log" 2>&1 &
+app=$!
+for _ in $(seq 600); do
+  [ -f "$desktop/plan.jww" ] && [ -f "$desktop/door.jws" ] && [ -f "$work/bin/talvine.dat" ] && break
+  sleep 0.1
+done
+status=0
+for f in plan.jww door.jws; do
+  [ -f "$desktop/$f" ] || { echo "wine-window: $f was not converted onto the desktop ($desktop)" >&2; status=1; }
+done
+if [ ! -f "$work/bin/talvine.dat" ]; then
+  echo "wine-window: no settings file beside the program" >&2; status=1
+elif [ "$(tr -cd '\n' < "$work/bin/talvine.dat" | wc -c)" != 15 ]; then
+  echo "wine-window: the settings file has $(tr -cd '\n' < "$work/bin/talvine.dat" | wc -c) lines, not 15" >&2; status=1
+fi
+# The converted files read as drawings without dimensions.
+if [ "$status" = 0 ] && [ -n "${TALVINE_CLI:-}" ]; then
+  "$TALVINE_CLI" --info --brief "$desktop/plan.jww" "$desktop/door.jws" || status=1
+fi
+if [ -n "$out" ]; then
+  sleep 1.5  # the last log line and the switch to the log tab are painted
+  mkdir -p "$(dirname "$out")"
+  import -display "$display" -window root -crop 560x540+0+0 +repage "$out"
+  echo "wine-window: $out"
+fi
+rm -f "$desktop/plan.jww" "$desktop/door.jws"
+[ "$status" = 0 ] && echo "wine-window: both files converted onto the desktop; 15 lines of settings"
+exit "$status"
