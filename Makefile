@@ -11,7 +11,8 @@
 #                seconds (default 60); fails on any finding
 #   make screenshot
 #                convert the examples in the window under a virtual display
-#                and save its picture as docs/window.png
+#                and save its picture as docs/window.png; the same with the
+#                Windows window under Wine as docs/window-windows.png
 #   make install install the programs, the desktop entry, the icon, the file
 #                types and the manual pages under PREFIX (/usr/local; DESTDIR
 #                is honoured)
@@ -72,6 +73,8 @@ CONFIGURE_PROGRAMS = $(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release \
 # What the Windows cross build needs: mingw-w64 with posix threads, static
 # zlib for it, GoogleTest's sources and Wine to run the tests.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build
+# The window's test under Wine needs a virtual display.
+WINDOWS_TEST_PACKAGES := xvfb
 VERSION := $(shell sed -n 's/^project(Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 WINDOWS_ZIP := dist/talvine-$(VERSION)-windows-x64.zip
 
@@ -122,6 +125,7 @@ build-windows: deps-windows
 # The suite under Wine (one process), then the same conversions and reports
 # from both builds, compared byte for byte.
 test-windows: build-windows build
+	@$(DEPS) $(WINDOWS_TEST_PACKAGES)
 	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
 	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
 
@@ -143,9 +147,10 @@ demo: build
 	@echo "== After"
 	$(BUILD)/talvine-cli --info --brief out/demo/plan.jww out/demo/door.jws
 
-screenshot: build
+screenshot: build build-windows
 	@$(DEPS) $(PACKAGES_SCREENSHOT)
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
+	scripts/wine-window.sh $(BUILD_WINDOWS) docs/window-windows.png
 
 install:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_INSTALL)

@@ -3,8 +3,7 @@
 #
 #   scripts/package-windows.sh BUILD_DIR ZIP
 #
-# The zip holds the programs (talvine-cli.exe, and talvine.exe when the
-# build has it), the README and the licence notices of what is linked into
+# The zip holds the programs (talvine.exe and talvine-cli.exe), the README and the licence notices of what is linked into
 # them: zlib, the mingw-w64 runtime (with winpthreads), the GCC runtime
 # libraries, and fdlibm's notice for the portable sine and cosine.
 set -eu
@@ -14,8 +13,7 @@ version=$(basename "$zip" .zip)
 stage=$build/package/$version
 rm -rf "$build/package"
 mkdir -p "$stage/licenses"
-cp "$build/talvine-cli.exe" "$stage/"
-[ -f "$build/talvine.exe" ] && cp "$build/talvine.exe" "$stage/"
+cp "$build/talvine.exe" "$build/talvine-cli.exe" "$stage/"
 # Windows' own editor shows CRLF line ends.
 sed 's/$/\r/' packaging/windows/README.txt > "$stage/README.txt"
 crlf() { sed 's/$/\r/' "$1" > "$2"; }

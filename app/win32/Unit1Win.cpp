@@ -13,6 +13,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shobjidl.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <string>
@@ -296,7 +297,7 @@ bool TForm1::Create(int nCmdShow, const std::vector<std::string>& arguments) {
     if (!RegisterClassExW(&wc)) return false;
 
     // System menu and minimise; no maximise, a fixed frame.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     Form1 = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, W(Utf8ToUtf16(kWindowCaption)), style, CW_USEDEFAULT,
                             CW_USEDEFAULT, 480, 480, nullptr, nullptr, inst, this);
     if (!Form1) return false;
@@ -567,13 +568,23 @@ LRESULT TForm1::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_CTLCOLORSTATIC:
-            if (reinterpret_cast<HWND>(lp) == Label3) {
-                HDC dc = reinterpret_cast<HDC>(wp);
+        case WM_CTLCOLORBTN: {
+            const HWND control = reinterpret_cast<HWND>(lp);
+            HDC dc = reinterpret_cast<HDC>(wp);
+            if (control == Label3) {
                 SetTextColor(dc, RGB(0, 0, 255));
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
+            // The controls of the settings tab lie on its page, which the
+            // visual styles paint in the window colour.
+            if (control == Label7 || control == Label8 || control == Label4 || control == CheckBox1) {
+                const int colour = IsAppThemed() ? COLOR_WINDOW : COLOR_BTNFACE;
+                SetBkColor(dc, GetSysColor(colour));
+                return reinterpret_cast<LRESULT>(GetSysColorBrush(colour));
+            }
             break;
+        }
         case WM_SETCURSOR:
             if (reinterpret_cast<HWND>(wp) == Label3 && !running_) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));
