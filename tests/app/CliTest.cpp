@@ -1,6 +1,14 @@
 // talvine-cli end to end: generated drawings and figures are converted by
 // the real executable, and every output is read back.
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -516,6 +524,63 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt,
                                            SignalCase{"HangUp", SIGHUP, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+#else
+// ---- Interruption on a Windows console ------------------------------------
+
+// Ctrl-Break sent to the tool's console process group stops the run before
+// the next file: the file being written is finished, the rest is left.
+TEST(CliInterrupt, CtrlBreakStopsBeforeTheNextFile) {
+    TempDir src, out, logs;
+    TJwwData d = TablesOnly(700);
+    for (int i = 0; i < 40000; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
+    SyncCounts(d);
+    ASSERT_TRUE(d.FileOut(src.File("a.jww"), 700));
+    for (const char* n : {"b.jww", "c.jww"}) fs::copy_file(FsPath(src.File("a.jww")), FsPath(src.File(n)));
+
+    // The event goes through a console the two processes share.
+    if (GetConsoleWindow() == nullptr) AllocConsole();
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    auto create = [&](const std::string& path) {
+        return CreateFileW(FsPath(path).wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE o = create(logs.File("out.txt")), e = create(logs.File("err.txt"));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = o;
+    si.hStdError = e;
+    std::wstring cmd = FsPath(Quote(CliPath()) + " -o " + Quote(out.path()) + " " + Quote(src.File("a.jww")) + " " +
+                              Quote(src.File("b.jww")) + " " + Quote(src.File("c.jww")))
+                           .wstring();
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                               &si, &pi));
+    CloseHandle(o);
+    CloseHandle(e);
+    bool writing = false;
+    for (int i = 0; i < 20000 && !writing; ++i) {
+        for (const auto& f : fs::directory_iterator(FsPath(out.path())))
+            if (f.path().filename().wstring().rfind(L".~", 0) == 0) writing = true;
+        if (!writing) Sleep(1);
+    }
+    ASSERT_TRUE(writing);
+    const bool sent = GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, pi.dwProcessId) != 0;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (!sent) GTEST_SKIP() << "no console to send Ctrl-Break through";
+    EXPECT_EQ(code, 130u);
+    const Bytes err = ReadAll(logs.File("err.txt"));
+    const std::string errText(err.begin(), err.end());
+    EXPECT_NE(errText.find("interrupted; 2 of 3 files not converted"), std::string::npos) << errText;
+    std::vector<std::string> names;
+    for (const auto& f : fs::directory_iterator(FsPath(out.path()))) names.push_back(f.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"a.jww"});
+}
 #endif
 
 }  // namespace

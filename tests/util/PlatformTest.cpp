@@ -234,6 +234,34 @@ TEST(Publish, CreateNewRefusesATakenName) {
     EXPECT_TRUE(File::CreateNew(dir.File("y")).IsOpen());
 }
 
+// Why a call failed is told the same way on both systems: a missing file, a
+// file another program holds (Windows) or may not be read (POSIX), and a
+// full disk (the always-full device; Wine passes it through as Z:\dev\full).
+TEST(IoErrors, SayWhyACallFailed) {
+    test::TempDir dir;
+    ClearLastIoError();
+    EXPECT_FALSE(File::OpenRead(dir.File("missing")).IsOpen());
+    EXPECT_EQ(LastIoError(), IoError::kNotFound);
+    ClearLastIoError();
+    EXPECT_EQ(LastIoError(), IoError::kNone);
+#ifdef _WIN32
+    Put(dir.File("held"), "x");
+    HANDLE held = CreateFileW(test::FsPath(dir.File("held")).wstring().c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(File::OpenRead(dir.File("held")).IsOpen());
+    EXPECT_EQ(LastIoError(), IoError::kPermission);
+    CloseHandle(held);
+    const std::string full = "Z:\\dev\\full";
+#else
+    const std::string full = "/dev/full";
+#endif
+    File f = File::CreateWrite(full);
+    if (!f.IsOpen()) GTEST_SKIP() << "no always-full device here";
+    const std::string block(64 * 1024, 'x');
+    EXPECT_FALSE(f.Write(block.data(), block.size()) && f.Close());
+    EXPECT_EQ(LastIoError(), IoError::kNoSpace);
+}
+
 TEST(Folders, LongAndJapanesePaths) {
     test::TempDir dir;
     std::string deep = dir.path();
