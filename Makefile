@@ -75,7 +75,7 @@ CONFIGURE_PROGRAMS = $(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release \
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build
 # The window's test under Wine needs a virtual display.
 WINDOWS_TEST_PACKAGES := xvfb
-VERSION := $(shell sed -n 's/^project(Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+VERSION := $(shell sed -n 's/^project.Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 WINDOWS_ZIP := dist/talvine-$(VERSION)-windows-x64.zip
 
 all: build
