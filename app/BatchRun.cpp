@@ -104,7 +104,58 @@ TFileFailure WriteFailure(const std::string& folder) {
 
 }  // namespace
 
-void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write) {
+namespace {
+
+const char* const kKindNames[8] = {"", "lines", "arcs", "points", "texts", "dimensions", "solids", "block inserts"};
+
+// The first difference between what was written and what was read back, in
+// words; "" when there is none.
+std::string TallyDifference(const TJwDocument::TWrittenTally& written, const TJwDocument::TWrittenTally& back) {
+    if (written.definitions != back.definitions)
+        return "block definitions: " + std::to_string(written.definitions) + " written, " +
+               std::to_string(back.definitions) + " read back";
+    for (int k = kEntLine; k <= kEntBlock; ++k) {
+        for (const bool top : {true, false}) {
+            const int64_t w = top ? written.top[k] : written.blocks[k], b = top ? back.top[k] : back.blocks[k];
+            if (w != b)
+                return std::string(kKindNames[k]) + (top ? " of the drawing: " : " in block definitions: ") +
+                       std::to_string(w) + " written, " + std::to_string(b) + " read back";
+        }
+        if (written.places[k] != back.places[k])
+            return std::string("the ") + kKindNames[k] + " read back lie elsewhere than those written";
+    }
+    return "";
+}
+
+// Reads the output at path, which doc was just written to with version ver,
+// back into doc, and compares: every entity written is there again at its
+// place, no dimension is left, and written again the document read gives
+// the very bytes of the file. "" when all holds, else the first difference.
+// The document then holds what was read back.
+template <class Doc>
+std::string VerifyOutput(Doc& doc, const std::string& path, int ver) {
+    const TJwDocument::TWrittenTally written = doc.WrittenTally();
+    const uint32_t checksum = doc.WrittenChecksum;
+    const int option = doc.FileOutOpt;
+    // The bound images stay where the first read put them.
+    const bool extract = doc.BindImageExp;
+    doc.BindImageExp = false;
+    const bool read = doc.FileIn(path);
+    doc.BindImageExp = extract;
+    if (!read) return "the output cannot be read back: " + doc.LastError;
+    const TJwDocument::TWrittenTally back = doc.WrittenTally();
+    const int64_t dimensions = back.top[kEntSunpo] + back.blocks[kEntSunpo];
+    if (dimensions > 0) return std::to_string(dimensions) + " dimensions are left in the output";
+    if (std::string d = TallyDifference(written, back); !d.empty()) return d;
+    doc.FileOutOpt = option;
+    if (doc.ContentChecksum(ver) != checksum) return "the output read back does not give the bytes that were written";
+    return "";
+}
+
+}  // namespace
+
+void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write,
+                        const std::function<std::string(const std::string&)>& verify) {
     // The output is written under a hidden temporary name in the target
     // folder and only then given its name, without replacing anything.
     const std::string folder = FolderPart(r.dst);
@@ -121,6 +172,16 @@ void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bo
         platform::RemoveFile(tmp);
         platform::UnregisterTempPath(tmp);
         return;
+    }
+    if (outputHook) outputHook(tmp);
+    if (verify) {
+        if (std::string difference = verify(tmp); !difference.empty()) {
+            r.failure = TFileFailure::kVerifyFailed;
+            r.detail = std::move(difference);
+            platform::RemoveFile(tmp);
+            platform::UnregisterTempPath(tmp);
+            return;
+        }
     }
     bool published = false;
     while (!published) {
@@ -163,7 +224,10 @@ void TBatchRun::Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode ex
             return;
         }
         doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
-        Publish(doc, r, [&](const std::string& tmp) { return doc.FileOut(tmp, doc.Enthd.jwVer); });
+        const int ver = doc.Enthd.jwVer;
+        std::function<std::string(const std::string&)> verify;
+        if (verifyOutputs) verify = [&](const std::string& tmp) { return VerifyOutput(doc, tmp, ver); };
+        Publish(doc, r, [&](const std::string& tmp) { return doc.FileOut(tmp, ver); }, verify);
     } catch (const std::bad_alloc&) {
         doc.LastFailure = TJwFailure::kOutOfMemory;
         r.failure = TFileFailure::kOutOfMemory;
@@ -219,6 +283,7 @@ TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettin
                                const TRunCallbacks& cb) {
     TRunSummary summary;
     if (files.empty()) return summary;
+    verifyOutputs = settings.verify;
     auto log = [&](const std::u16string& line) {
         if (cb.log) cb.log(line);
     };
@@ -343,6 +408,7 @@ std::u16string FailureText(TFileFailure failure, const std::string& detail) {
         case TFileFailure::kDiskFull: return u"保存先の空き容量が足りません";
         case TFileFailure::kNamesTaken: return u"同じ名前のファイルが多すぎます（枝番 1～99999 がすべて使用済み）";
         case TFileFailure::kCannotWrite: return u"保存先に書き込めませんでした";
+        case TFileFailure::kVerifyFailed: return u"検証に失敗";
     }
     return u"";
 }
@@ -364,6 +430,7 @@ std::string FailureTextEnglish(TFileFailure failure, const std::string& detail) 
         case TFileFailure::kDiskFull: return "no space left for the output";
         case TFileFailure::kNamesTaken: return "the name and every branch number up to 99999 are taken";
         case TFileFailure::kCannotWrite: return "the output could not be written";
+        case TFileFailure::kVerifyFailed: return "the output failed its check and was removed: " + detail;
     }
     return "";
 }

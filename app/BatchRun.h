@@ -54,6 +54,7 @@ enum class TFileFailure {
     kDiskFull,             // no room for the output
     kNamesTaken,           // the name and every branch number are taken
     kCannotWrite,          // the output could not be written for another reason
+    kVerifyFailed,         // read back, the output differs from what was written (detail: how)
 };
 
 // Why, in the user's words: Japanese for the log, English for messages of
@@ -88,6 +89,7 @@ struct TRunSettings {
     std::string specifiedDir;  // for kSpecified
     std::string preFolder;     // last folder chosen in kAskEveryTime; updated by the run
     bool referencePoints = true;  // SXF reference points become temporary points
+    bool verify = true;           // read every output back and check it before it gets its name
 };
 
 // What happened to one file.
@@ -169,12 +171,23 @@ public:
 
     const std::string& WorkFolder() const { return workFolder_; }
 
+    // Every output is read back and checked before it gets its name (see
+    // TFileFailure::kVerifyFailed); RunProc sets this from TRunSettings.
+    bool verifyOutputs = true;
+    // For tests: called with the temporary output once it is written and
+    // before it is checked, to spoil it.
+    std::function<void(const std::string& tmp)> outputHook;
+
 private:
     // Empties the drawing document and deletes the images its read extracted.
     void JwwDataFree();
     template <class Doc, class Explode>
     void Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode);
-    void Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write);
+    // Writes the output through write under a temporary name, checks it
+    // through verify (when given: "" or the difference), then gives it its
+    // name without replacing anything.
+    void Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write,
+                 const std::function<std::string(const std::string&)>& verify);
 
     std::string workFolder_;
     TJwwData JWW;

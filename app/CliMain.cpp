@@ -58,6 +58,7 @@ const char kUsage[] =
     "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
     "  -r, --recursive          take the .jww and .jws files in named folders, at any depth\n"
     "      --skip-unchanged     write nothing for a file without dimensions\n"
+    "      --no-verify          do not read each output back to check it (faster)\n"
     "      --reference-points   turn SXF reference points into temporary points (default)\n"
     "      --no-reference-points\n"
     "                           leave SXF reference points out\n"
@@ -128,6 +129,10 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
             else if (a == "--recursive") o.recursive = true;
             else if (a == "--quiet") o.quiet = true;
             else if (a == "--skip-unchanged") o.settings.skipUnchanged = o.conversionOption = true;
+            else if (a == "--no-verify") {
+                o.settings.verify = false;
+                o.conversionOption = true;
+            }
             else if (a == "--reference-points") o.settings.referencePoints = o.conversionOption = true;
             else if (a == "--no-reference-points") {
                 o.settings.referencePoints = false;

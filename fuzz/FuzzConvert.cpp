@@ -1,6 +1,8 @@
 // The whole conversion of one file, as the batch run does it: read, measure,
-// explode the dimensions, write. Either the file fails and nothing is left
-// behind, or the output reads back without a single dimension.
+// explode the dimensions, write, read back and check. Either the file fails
+// and nothing is left behind, or the output reads back without a single
+// dimension. An output that fails its check is a finding: the reader and
+// the writer disagree about a file the reader accepted.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -47,8 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string name = figure ? "in.jws" : "in.jww";
     const std::string src = fuzz::InputFile(name, data, size);
     std::string dst = out + name;
-    const std::u16string result = run->RunProc1(src, dst, (size & 1) != 0);
-    if (result == kResultDone) {
+    const TFileResult r = run->ConvertFile(src, dst, (size & 1) != 0);
+    if (r.failure == TFileFailure::kVerifyFailed) {
+        std::fprintf(stderr, "%s\n", r.detail.c_str());
+        Finding("the output failed its check");
+    }
+    dst = r.dst;
+    if (r.done) {
         if (figure)
             CheckOutput<TJwsData>(dst);
         else

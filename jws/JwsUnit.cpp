@@ -94,13 +94,15 @@ bool TJwsData::FileIn(const std::string& fileName) {
 }
 
 bool TJwsData::FileOut(const std::string& fileName, int Ver) {
+    LastError.clear();
+    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver); });
+}
+
+void TJwsData::WriteContent(ArchiveWriter& out, int Ver) {
     int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;
     if (ver == fmt::kVer300) ver = fmt::kVer351;
-    LastError.clear();
-    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) {
-        WriteHeader(out, ver);
-        WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
-    });
+    WriteHeader(out, ver);
+    WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
 }
 
 }  // namespace talvine

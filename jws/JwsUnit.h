@@ -86,6 +86,7 @@ public:
 protected:
     // Scale denominator of a layer group (BlockExplode.cpp).
     double LayerGroupScale(int group) const override;
+    void WriteContent(ArchiveWriter& out, int Ver) override;
 
 public:
     // Extents of the figure, always starting at its base point. False as

@@ -1,5 +1,7 @@
 #include "jww/Archive.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "jww/JwwFormat.h"
@@ -162,14 +164,24 @@ TEntJwwAttr ArchiveReader::AttrIn(int ver) {
 
 // ---- ArchiveWriter --------------------------------------------------------
 
-ArchiveWriter::ArchiveWriter(platform::File& file, bool unicode) : file_(file), unicode_(unicode) {
+ArchiveWriter::ArchiveWriter(platform::File& file, bool unicode) : file_(&file), unicode_(unicode) {
     storage_.resize(kBufSize);
     buf_ = reinterpret_cast<uint8_t*>(storage_.data());
 }
 
+ArchiveWriter::ArchiveWriter(bool unicode) : file_(nullptr), unicode_(unicode) {
+    storage_.resize(kBufSize);
+    buf_ = reinterpret_cast<uint8_t*>(storage_.data());
+}
+
+void ArchiveWriter::Put(const void* p, size_t n) {
+    crc_ = static_cast<uint32_t>(crc32_z(crc_, static_cast<const Bytef*>(p), n));
+    if (file_ && !file_->Write(p, n)) throw JwIoError(fmt::kErrIo);
+}
+
 void ArchiveWriter::Flush() {
     if (used_ > 0) {
-        if (!file_.Write(buf_, used_)) throw JwIoError(fmt::kErrIo);
+        Put(buf_, used_);
         used_ = 0;
     }
 }
@@ -177,7 +189,7 @@ void ArchiveWriter::Flush() {
 void ArchiveWriter::BytesSlow(const void* p, size_t n) {
     Flush();
     if (n >= kBufSize) {
-        if (!file_.Write(p, n)) throw JwIoError(fmt::kErrIo);
+        Put(p, n);
         return;
     }
     std::memcpy(buf_, p, n);

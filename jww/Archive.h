@@ -119,6 +119,8 @@ class ArchiveWriter {
 public:
     // unicode: write every string in the UTF-16 form.
     ArchiveWriter(platform::File& file, bool unicode);
+    // A writer that only takes the checksum of what it is given.
+    explicit ArchiveWriter(bool unicode);
     ArchiveWriter(const ArchiveWriter&) = delete;
     ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
@@ -165,6 +167,8 @@ public:
 
     // Writes the buffer out; throws JwIoError when the file refuses it.
     void Flush();
+    // The CRC-32 of every byte written so far (after Flush).
+    uint32_t Checksum() const { return crc_; }
 
     static constexpr size_t kMaxSingleByteLen = 65533;  // 0xFFFE marks the UTF-16 form
     static constexpr size_t kMaxUnicodeLen = 65534;
@@ -172,8 +176,10 @@ public:
 private:
     void BytesSlow(const void* p, size_t n);
     static constexpr size_t kBufSize = 1 << 16;
-    platform::File& file_;
+    void Put(const void* p, size_t n);
+    platform::File* file_;  // nullptr: the checksum only
     bool unicode_;
+    uint32_t crc_ = 0;
     size_t used_ = 0;
     uint8_t* buf_;
     std::string storage_;

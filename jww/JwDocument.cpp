@@ -142,6 +142,13 @@ bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool
     return ok && !bBlockTreeCut;
 }
 
+uint32_t TJwDocument::ContentChecksum(int Ver) {
+    ArchiveWriter out((FileOutOpt & 32) != 0);
+    WriteContent(out, Ver);
+    out.Flush();
+    return out.Checksum();
+}
+
 bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(void*, ArchiveWriter&), void* ctx) {
     static std::atomic<unsigned> serial{0};
     // The temporary file lives beside the target, so that giving it the
@@ -166,6 +173,7 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         ArchiveWriter out(file, (FileOutOpt & 32) != 0);
         body(ctx, out);
         out.Flush();
+        WrittenChecksum = out.Checksum();
         if (!file.Close()) throw JwIoError(fmt::kErrIo);
         if (!platform::RenameReplace(tmp, path)) throw JwIoError(fmt::kErrIo);
     });

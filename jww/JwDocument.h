@@ -105,6 +105,26 @@ public:
     // user's message; kNone after a success.
     TJwFailure LastFailure = TJwFailure::kNone;
 
+    // The CRC-32 of the file the last successful FileOut wrote.
+    uint32_t WrittenChecksum = 0;
+    // The CRC-32 of what FileOut(..., Ver) would write now, written nowhere.
+    // A file read back gives the checksum it was written with.
+    uint32_t ContentChecksum(int Ver);
+
+    // What FileOut writes, entries by kind (index EntKind, kEntLine to
+    // kEntBlock): at the top level, and in the definitions it keeps (the
+    // referenced ones), with a checksum of their places (coordinates,
+    // radii, angles, sizes; every kind in drawing order). A file read back
+    // has the tally it was written with.
+    struct TWrittenTally {
+        int64_t top[8] = {};
+        int64_t blocks[8] = {};
+        uint32_t places[8] = {};
+        int32_t definitions = 0;
+        bool operator==(const TWrittenTally&) const = default;
+    };
+    TWrittenTally WrittenTally();
+
     TEntityLists TopLists();
 
     // ---- Block tree and block definitions ----
@@ -159,6 +179,10 @@ public:
     // Text types of texts and dimension texts added by the builder: ten
     // entries (DataDefaultSet or the header of a drawing read).
     std::vector<TEntJwwMojiType> EntMoj;
+
+    // What FileOut writes for version Ver: the header, the entities and, in
+    // a drawing, the bound images.
+    virtual void WriteContent(ArchiveWriter& out, int Ver) = 0;
 
     // The header's counts: entries of EntNo (n1) and block definitions (n2).
     virtual int32_t& HeaderN1() = 0;

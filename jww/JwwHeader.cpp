@@ -386,9 +386,12 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
     if (v < fmt::kVer600) {
         out.I32(h.nPrtDispOnlyNonDraw);
     } else {
-        // A resolution of 0 or less is stored as 1.
+        // A resolution of 0 or less is stored as 1, and the switch beside it
+        // as its last digit (outside 0-9 as 0), so that the file reads back
+        // as what was written.
         const int64_t dpi = h.nPrtDpi > 0 ? h.nPrtDpi : 1;
-        out.I32(static_cast<int32_t>(static_cast<uint32_t>(h.nPrtDispOnlyNonDraw + 10 * dpi)));
+        const int64_t onlyNonDraw = h.nPrtDispOnlyNonDraw >= 0 && h.nPrtDispOnlyNonDraw <= 9 ? h.nPrtDispOnlyNonDraw : 0;
+        out.I32(static_cast<int32_t>(static_cast<uint32_t>(onlyNonDraw + 10 * dpi)));
     }
     if (v >= fmt::kVer223) {
         out.I32(h.lnDrawTime);

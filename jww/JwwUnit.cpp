@@ -97,11 +97,13 @@ bool TJwwData::FileIn(const std::string& fileName) {
 
 bool TJwwData::FileOut(const std::string& fileName, int Ver) {
     LastError.clear();
-    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) {
-        WriteHeader(out, Ver);
-        WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
-        if (Ver >= fmt::kVer700) WriteBindImages(out);
-    });
+    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver); });
+}
+
+void TJwwData::WriteContent(ArchiveWriter& out, int Ver) {
+    WriteHeader(out, Ver);
+    WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
+    if (Ver >= fmt::kVer700) WriteBindImages(out);
 }
 
 }  // namespace talvine

@@ -133,6 +133,7 @@ public:
 protected:
     // Scale denominator of a layer group (BlockExplode.cpp).
     double LayerGroupScale(int group) const override;
+    void WriteContent(ArchiveWriter& out, int Ver) override;
 
 public:
     // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy. False

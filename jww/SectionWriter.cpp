@@ -3,7 +3,11 @@
 // itself, skips empty and dangling order entries, stores only the block
 // definitions in use under their new numbers, and, for versions below 420,
 // splits SXF dimensions of a newer document into plain lines and points.
+#include <cstring>
+#include <initializer_list>
 #include <unordered_map>
+
+#include <zlib.h>
 
 #include "jww/Archive.h"
 #include "jww/EntityRecords.h"
@@ -14,6 +18,22 @@
 namespace talvine {
 
 namespace {
+
+// An entry of the drawing order that refers to an entity of its lists: the
+// writer writes only those.
+bool IsWrittenEntry(const TEntityLists& L, const TEntJwwNo& e) {
+    if (e.EntNo < 0) return false;
+    switch (e.EntType) {
+        case kEntLine: return e.EntNo < L.LineN;
+        case kEntEnko: return e.EntNo < L.EnkoN;
+        case kEntTen: return e.EntNo < L.TenN;
+        case kEntMoji: return e.EntNo < L.MojiN;
+        case kEntSunpo: return e.EntNo < L.SunpoN;
+        case kEntSolid: return e.EntNo < L.SolidN;
+        case kEntBlock: return e.EntNo < L.BlockN;
+        default: return false;
+    }
+}
 
 constexpr int kClassBlockDef = 8;  // class slot of "CDataList"
 
@@ -75,19 +95,8 @@ private:
     std::unordered_map<uint32_t, uint32_t> blockNo_;
 };
 
-bool SectionWriter::Valid(const TEntityLists& L, const TEntJwwNo& e) {
-    if (e.EntNo < 0) return false;
-    switch (e.EntType) {
-        case kEntLine: return e.EntNo < L.LineN;
-        case kEntEnko: return e.EntNo < L.EnkoN;
-        case kEntTen: return e.EntNo < L.TenN;
-        case kEntMoji: return e.EntNo < L.MojiN;
-        case kEntSunpo: return e.EntNo < L.SunpoN;
-        case kEntSolid: return e.EntNo < L.SolidN;
-        case kEntBlock: return e.EntNo < L.BlockN;
-        default: return false;
-    }
-}
+bool SectionWriter::Valid(const TEntityLists& L, const TEntJwwNo& e) { return IsWrittenEntry(L, e); }
+
 
 int32_t SectionWriter::CountObjects(const TEntityLists& L, int32_t n) const {
     int32_t count = 0;
@@ -181,6 +190,83 @@ void SectionWriter::WriteBlockDef(TEntJwwBlockDef& d) {
 }
 
 }  // namespace
+
+namespace {
+
+// Adds the values to a running CRC-32; -0 counts as 0, every NaN alike.
+void AddPlaces(uint32_t& crc, std::initializer_list<double> values) {
+    for (double v : values) {
+        if (v == 0) v = 0;
+        uint64_t bits = 0;
+        if (v == v) std::memcpy(&bits, &v, sizeof bits);
+        else bits = 0x7FF8000000000000ull;
+        uint8_t b[8];
+        for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(bits >> (8 * i));
+        crc = static_cast<uint32_t>(crc32_z(crc, b, sizeof b));
+    }
+}
+
+void AddPlacesOf(const TEntityLists& L, const TEntJwwNo& e, uint32_t* places) {
+    const size_t k = static_cast<size_t>(e.EntNo);
+    uint32_t& crc = places[e.EntType];
+    switch (e.EntType) {
+        case kEntLine: {
+            const TEntJwwLine& l = L.Line[k];
+            AddPlaces(crc, {l.start_x, l.start_y, l.end_x, l.end_y});
+            break;
+        }
+        case kEntEnko: {
+            const TEntJwwEnko& a = L.Enko[k];
+            AddPlaces(crc, {a.start_x, a.start_y, a.dHankei, a.radKaishiKaku, a.radEnkoKaku, a.radKatamukiKaku,
+                            a.dHenpeiRitsu});
+            break;
+        }
+        case kEntTen: AddPlaces(crc, {L.Ten[k].start_x, L.Ten[k].start_y}); break;
+        case kEntMoji: {
+            const TEntJwwMoji& t = L.Moji[k];
+            // The sizes as the writer stores them.
+            AddPlaces(crc, {t.start_x, t.start_y, t.end_x, t.end_y, ClampTextSize(t.dSizeX), ClampTextSize(t.dSizeY),
+                            t.dKankaku, t.degKakudo});
+            break;
+        }
+        case kEntSolid: {
+            const TEntJwwSolid& s = L.Solid[k];
+            AddPlaces(crc, {s.start_x, s.start_y, s.end_x, s.end_y, s.DPoint2_x, s.DPoint2_y, s.DPoint3_x,
+                            s.DPoint3_y});
+            break;
+        }
+        case kEntBlock: {
+            const TEntJwwBlock& b = L.Block[k];
+            AddPlaces(crc, {b.DPKijunTen_x, b.DPKijunTen_y, b.dBairitsuX, b.dBairitsuY, b.radKaitenKaku});
+            break;
+        }
+        default: break;
+    }
+}
+
+}  // namespace
+
+TJwDocument::TWrittenTally TJwDocument::WrittenTally() {
+    TWrittenTally t;
+    auto tally = [&t](const TEntityLists& L, int32_t n, int64_t* into) {
+        const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
+        for (int32_t i = 0; i < m; ++i) {
+            const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
+            if (!IsWrittenEntry(L, e)) continue;
+            ++into[e.EntType];
+            AddPlacesOf(L, e, t.places);
+        }
+    };
+    tally(TopLists(), HeaderN1(), t.top);
+    const int32_t defs = std::min<int32_t>(HeaderN2(), static_cast<int32_t>(EntBlockDef.size()));
+    for (int32_t i = 0; i < defs; ++i) {
+        TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
+        if (!d.ref_flag) continue;
+        ++t.definitions;
+        tally(ListsOf(d), d.N, t.blocks);
+    }
+    return t;
+}
 
 void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2) {
     SectionWriter writer(out, ver, docVer, FileOutOpt, *this);

@@ -129,6 +129,7 @@ struct StoredCase {
     int32_t dpi;
     int32_t onlyNonDraw;
     int32_t readDpi;
+    int32_t readOnlyNonDraw;
 };
 
 class WriterHeaderRules : public ::testing::TestWithParam<StoredCase> {};
@@ -145,19 +146,22 @@ TEST_P(WriterHeaderRules, LineWidthAndPrintResolution) {
     ASSERT_TRUE(back.FileHeaderIn(dir.File("r.jww")));
     EXPECT_EQ(back.Enthd.nMaxDrawWid, c.writtenMaxDrawWid);
     EXPECT_EQ(back.Enthd.nPrtDpi, c.readDpi);
-    EXPECT_EQ(back.Enthd.nPrtDispOnlyNonDraw, c.onlyNonDraw);
+    EXPECT_EQ(back.Enthd.nPrtDispOnlyNonDraw, c.readOnlyNonDraw);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, WriterHeaderRules,
-                         ::testing::Values(StoredCase{600, 1, 1, 36, 1, 36},     // 361
-                                           StoredCase{600, 1, 1, 0, 1, 1},       // 11
-                                           StoredCase{500, 1, 1, 36, 1, 0},      // 1
-                                           StoredCase{420, -450, -101, 36, 0, 0},
-                                           StoredCase{421, -450, -450, 36, 0, 0},
-                                           StoredCase{700, -450, -450, -3, 0, 1}),
+                         ::testing::Values(StoredCase{600, 1, 1, 36, 1, 36, 1},     // 361
+                                           StoredCase{600, 1, 1, 0, 1, 1, 1},       // 11
+                                           StoredCase{500, 1, 1, 36, 1, 0, 1},      // 1
+                                           StoredCase{420, -450, -101, 36, 0, 0, 0},
+                                           StoredCase{421, -450, -450, 36, 0, 0, 0},
+                                           StoredCase{700, -450, -450, -3, 0, 1, 0},
+                                           // A switch outside 0-9 (read from -2) is stored as 0:
+                                           // -2 + 10 would read back as another switch.
+                                           StoredCase{600, 1, 1, 0, -2, 1, 0}),
                          [](const auto& info) {
                              return "V" + std::to_string(info.param.ver) + "Width" + Signed(info.param.maxDrawWid) +
-                                    "Dpi" + Signed(info.param.dpi);
+                                    "Dpi" + Signed(info.param.dpi) + "Switch" + Signed(info.param.onlyNonDraw);
                          });
 
 TEST(WriterHeaderRules, PenTablesAreClamped) {
