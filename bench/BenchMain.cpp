@@ -262,6 +262,7 @@ SpawnResult RunMeasured(const std::vector<std::string>& args, const std::string&
 // The end-to-end conversion against cp of the same file.
 struct ConvertTimings {
     std::vector<double> cli, cp;
+    std::vector<double> cliNoVerify;  // the same conversion with --no-verify
     std::vector<double> cliCpu, cpCpu;  // user + system seconds
     long long cliPeakKb = 0, cpPeakKb = 0;  // highest of all runs
 };
@@ -307,6 +308,14 @@ bool ConvertBench(const ScratchDir& dir, const std::string& input, const TJwwDat
         t.cli.push_back(cli.seconds);
         t.cliCpu.push_back(cli.cpuSeconds);
         t.cliPeakKb = std::max(t.cliPeakKb, cli.maxRssKb);
+
+        // Without the check of the output, for its cost.
+        const std::string plain = dir.NewFolder("unchecked-" + std::to_string(i));
+        if (plain.empty()) return failed("cannot create an output folder");
+        const SpawnResult unchecked = RunMeasured({TALVINE_CLI_PATH, "--no-verify", "-o", plain, input}, log);
+        if (!unchecked.Succeeded()) return failed("talvine-cli --no-verify failed");
+        fs::remove_all(plain, ec);
+        t.cliNoVerify.push_back(unchecked.seconds);
 
         const SpawnResult cp = RunMeasured({"/bin/cp", input, copy}, log);
         if (!cp.Succeeded() || platform::FileSize(copy) != inSize) return failed("cp failed");
@@ -583,6 +592,9 @@ int Run(int argc, char** argv) {
     std::printf("  CPU time, user + system   talvine-cli %.1f ms, cp %.1f ms (medians; less moved by other load)\n",
                 Median(conv.cliCpu) * 1e3, Median(conv.cpCpu) * 1e3);
     std::printf("  talvine-cli / cp time     %9.2f\n", overCp);
+    const double verifyOverhead = cliSeconds / Median(conv.cliNoVerify);
+    std::printf("  with / without the check  %9.2f        (--no-verify %.1f ms)   target <= 1.3\n", verifyOverhead,
+                Median(conv.cliNoVerify) * 1e3);
     std::printf("  peak RSS of talvine-cli   %9.2f MB     (of cp %.2f MB)\n", cliPeakBytes / kMB,
                 static_cast<double>(conv.cpPeakKb) * 1024 / kMB);
     std::printf("  its peak RSS / file size  %9.2f        target <= 3\n", convertRatio);
@@ -590,6 +602,7 @@ int Run(int argc, char** argv) {
     std::printf("read_MBps=%.2f\nwrite_MBps=%.2f\nread_peak_rss_over_file=%.2f\n", readMBps, writeMBps, ratio);
     std::printf("convert_MBps=%.2f\nconvert_over_cp=%.2f\nconvert_peak_rss_over_file=%.2f\n", convertMBps, overCp,
                 convertRatio);
+    std::printf("verify_overhead=%.2f\n", verifyOverhead);
     // MB here as in the memory lines above: 10^6 bytes.
     std::printf("hostile_fanout_s=%.3f\nhostile_fanout_peak_mb=%.1f\n", hostile.seconds,
                 static_cast<double>(hostile.peakKb) * 1024 / kMB);
