@@ -11,6 +11,7 @@
 //
 // The options are parsed and the run is driven by CliMain(), which takes
 // the arguments as UTF-8 strings; main() only hands them over.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@
 
 #include "app/BatchRun.h"
 #include "app/FileInfo.h"
+#include "app/Render.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
 
@@ -49,6 +51,8 @@ void Err(const std::string& text) { platform::WriteStd(platform::StdStream::kErr
 const char kUsage[] =
     "Usage: talvine-cli [options] FILE|FOLDER...\n"
     "       talvine-cli --info [--json | --brief] FILE...\n"
+    "       talvine-cli --render OUT.svg | --compare OUT.svg FILE\n"
+    "       talvine-cli --render-dir DIR FILE...\n"
     "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
     "lines, texts and points, and writes each result as a new file of the same\n"
     "format and version. Existing files are never overwritten: a taken name gets\n"
@@ -69,6 +73,11 @@ const char kUsage[] =
     "                           group scales, extents, paper, block definitions, fonts\n"
     "                           and bound images\n"
     "      --json               with --info: one JSON object per line and file\n"
+    "      --render OUT.svg     convert nothing; draw the file as an SVG picture\n"
+    "      --render-dir DIR     the same for several files, each into DIR/NAME.svg\n"
+    "      --compare OUT.svg    convert in memory and draw the file before and after side\n"
+    "                           by side, what the conversion made in orange\n"
+    "      --temporary-points   with the pictures: draw temporary points too\n"
     "      --brief              with --info: one line per file\n"
     "  -h, --help               show this help and exit\n"
     "  -V, --version            show the version and exit\n"
@@ -88,6 +97,9 @@ struct TCliOptions {
     bool info = false, json = false, brief = false;
     bool conversionOption = false;
     bool help = false, version = false;
+    // Pictures instead of a conversion.
+    std::string renderFile, renderDir, compareFile;
+    TRenderOptions render;
 };
 
 // Parses the arguments (without the program's path). Returns false with a
@@ -109,15 +121,21 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
         } else if (a.rfind("--", 0) == 0) {
             const size_t eq = a.find('=');
             const std::string name = a.substr(0, eq);
-            if (name == "--output-dir") {
+            if (name == "--output-dir" || name == "--render" || name == "--render-dir" || name == "--compare") {
+                std::string value;
                 if (eq != std::string::npos) {
-                    outputDir(a.substr(eq + 1));
+                    value = a.substr(eq + 1);
                 } else if (i + 1 < args.size()) {
-                    outputDir(args[++i]);
+                    value = args[++i];
                 } else {
-                    error = "option --output-dir needs a folder";
+                    error = "option " + name + (name == "--output-dir" || name == "--render-dir" ? " needs a folder"
+                                                                                                 : " needs a file");
                     return false;
                 }
+                if (name == "--output-dir") outputDir(value);
+                else if (name == "--render") o.renderFile = value;
+                else if (name == "--render-dir") o.renderDir = value;
+                else o.compareFile = value;
                 continue;
             }
             if (eq != std::string::npos) {
@@ -126,6 +144,7 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
             }
             if (a == "--help") o.help = true;
             else if (a == "--version") o.version = true;
+            else if (a == "--temporary-points") o.render.temporaryPoints = true;
             else if (a == "--recursive") o.recursive = true;
             else if (a == "--quiet") o.quiet = true;
             else if (a == "--skip-unchanged") o.settings.skipUnchanged = o.conversionOption = true;
@@ -183,6 +202,27 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
         error = "--info converts nothing; it takes no conversion options";
         return false;
     }
+    const int pictures = !o.renderFile.empty() + !o.renderDir.empty() + !o.compareFile.empty();
+    if (pictures > 1) {
+        error = "--render, --render-dir and --compare exclude each other";
+        return false;
+    }
+    if (pictures == 1 && (o.info || o.conversionOption || o.recursive)) {
+        error = "pictures convert nothing; --render, --render-dir and --compare take no other options";
+        return false;
+    }
+    if (o.render.temporaryPoints && pictures == 0) {
+        error = "--temporary-points needs --render, --render-dir or --compare";
+        return false;
+    }
+    if ((!o.renderFile.empty() || !o.compareFile.empty()) && o.named.size() > 1) {
+        error = "--render and --compare draw one file; use --render-dir for several";
+        return false;
+    }
+    if (!o.renderDir.empty() && !platform::DirExists(o.renderDir)) {
+        error = "the folder for the pictures does not exist: " + o.renderDir;
+        return false;
+    }
     if (o.named.empty()) {
         error = "no file named";
         return false;
@@ -211,6 +251,40 @@ int UsageError(const std::string& message) {
 }
 
 // --info: describes each file; 1 when any could not be read.
+// --render, --render-dir and --compare: pictures as SVG; 1 when any file
+// could not be drawn or its picture not written.
+int RunPictures(const TCliOptions& o) {
+    int status = kExitOk;
+    std::vector<std::string> taken;  // pictures of this run, for --render-dir
+    for (const std::string& src : o.named) {
+        std::string out = o.renderFile.empty() ? o.compareFile : o.renderFile;
+        if (!o.renderDir.empty()) {
+            size_t start = src.size();
+            while (start > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(src[start - 1]))) --start;
+            const std::string name = src.substr(start);
+            const size_t dot = name.find_last_of('.');
+            const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+            out = AddPathDelim(o.renderDir) + stem + ".svg";
+            // plan.jww and plan.jws in one run: the second keeps its extension.
+            if (std::find(taken.begin(), taken.end(), out) != taken.end()) out = AddPathDelim(o.renderDir) + name + ".svg";
+            taken.push_back(out);
+        }
+        std::string svg, error;
+        if (!RenderFile(src, !o.compareFile.empty(), o.render, svg, error)) {
+            Err("talvine-cli: " + error + "\n");
+            status = kExitSomeFailed;
+            continue;
+        }
+        if (!WriteSvgFile(out, svg)) {
+            Err("talvine-cli: cannot write " + out + "\n");
+            status = kExitSomeFailed;
+            continue;
+        }
+        if (!o.quiet) Out(src + " -> " + out + "\n");
+    }
+    return status;
+}
+
 int RunInfo(const TCliOptions& o) {
     int status = kExitOk;
     for (const std::string& path : o.named) {
@@ -347,7 +421,8 @@ int CliMain(const std::vector<std::string>& args) {
         Out(std::string("talvine-cli ") + kVersion + "\n");
         status = kExitOk;
     } else {
-        status = o.info ? RunInfo(o) : RunConversion(o);
+        const bool pictures = !o.renderFile.empty() || !o.renderDir.empty() || !o.compareFile.empty();
+        status = pictures ? RunPictures(o) : o.info ? RunInfo(o) : RunConversion(o);
     }
     // A log that could not be written (a full disk, a closed output) is a failure.
     if (!g_outFailed && (std::fflush(stdout) != 0 || std::ferror(stdout))) {

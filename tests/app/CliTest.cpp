@@ -229,7 +229,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 "DIR/bad.jww\n→ DIR/bad~1.jww\n　…… 変換失敗\n", "1 converted, 1 failed"},
                       UsageCase{"SkipUnchanged", "--skip-unchanged DIR/plain.jww", 0, "変換不要（寸法なし）", ""},
                       UsageCase{"FullStdoutIsAnError", "DIR/ok.jww >/dev/full", 1, "", "cannot write to standard output"},
-                      UsageCase{"BriefNeedsInfo", "--brief DIR/ok.jww", 2, "", "--brief needs --info"}),
+                      UsageCase{"BriefNeedsInfo", "--brief DIR/ok.jww", 2, "", "--brief needs --info"},
+                      UsageCase{"Render", "--render DIR/ok.svg DIR/ok.jww", 0, "DIR/ok.jww -> DIR/ok.svg", ""},
+                      UsageCase{"RenderDir", "--render-dir DIR/ DIR/ok.jww DIR/plain.jww", 0, "-> DIR/plain.svg", ""},
+                      UsageCase{"CompareDrawsOneFile", "--compare DIR/c.svg DIR/ok.jww DIR/plain.jww", 2, "",
+                                "draw one file"},
+                      UsageCase{"RenderOfABrokenFile", "--render DIR/b.svg DIR/bad.jww", 1, "", "cannot read"},
+                      UsageCase{"TemporaryPointsNeedAPicture", "--temporary-points DIR/ok.jww", 2, "",
+                                "--temporary-points needs"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
