@@ -51,7 +51,7 @@ PACKAGES_BUILD := g++ cmake make ninja-build pkg-config zlib1g-dev qt6-base-dev 
                   qt6-translations-l10n fonts-ipafont-gothic
 # The tests: GoogleTest, and the tools that check the installed files and the package.
 PACKAGES_TEST := libgtest-dev libgmock-dev help2man desktop-file-utils libxml2-utils shared-mime-info \
-                 xdg-utils dpkg-dev file
+                 xdg-utils dpkg-dev file librsvg2-bin imagemagick
 PACKAGES_BENCH := libbenchmark-dev
 PACKAGES_SCREENSHOT := xvfb imagemagick
 # make install: the manual page, and the caches of file types and desktop entries.
@@ -146,11 +146,16 @@ demo: build
 	$(BUILD)/talvine-cli -o out/demo examples/plan.jww examples/door.jws
 	@echo "== After"
 	$(BUILD)/talvine-cli --info --brief out/demo/plan.jww out/demo/door.jws
+	@echo "== Before and after, side by side"
+	$(BUILD)/talvine-cli --compare out/demo/plan-compare.svg examples/plan.jww
 
 screenshot: build build-windows
 	@$(DEPS) $(PACKAGES_SCREENSHOT)
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
 	scripts/wine-window.sh $(BUILD_WINDOWS) docs/window-windows.png
+	@$(DEPS) librsvg2-bin
+	$(BUILD)/talvine-cli --compare $(BUILD)/plan-compare.svg examples/plan.jww
+	rsvg-convert -w 1200 $(BUILD)/plan-compare.svg -o docs/plan-compare.png
 
 install:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_INSTALL)
