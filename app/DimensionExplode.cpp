@@ -27,9 +27,9 @@ void TakeLayer(TEntJwwAttr& a, const TEntJwwAttr& from, uint16_t flags) {
 
 double Length(const TEntJwwLine& l) { return math::Hypot(l.end_x - l.start_x, l.end_y - l.start_y); }
 
-bool IsDrawn(const TEntJwwLine& ho) { return Length(ho) > 1e-8; }
-
 }  // namespace
+
+bool IsDrawn(const TEntJwwLine& ho) { return Length(ho) > 1e-8; }
 
 TExplodeCounts DimensionParts(const TEntJwwSunpo& d, bool referencePoints) {
     TExplodeCounts c;

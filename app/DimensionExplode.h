@@ -39,6 +39,10 @@ struct TExplodeCounts {
     bool operator==(const TExplodeCounts&) const = default;
 };
 
+// Whether an extension line of an SXF dimension draws anything (a
+// degenerate one, of no length, does not).
+bool IsDrawn(const TEntJwwLine& extensionLine);
+
 // What exploding dimension d gives, without changing anything.
 TExplodeCounts DimensionParts(const TEntJwwSunpo& d, bool referencePoints);
 

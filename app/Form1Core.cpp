@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/Render.h"
 #include "jww/DisplayTables.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -84,6 +85,7 @@ void TForm1Core::FormClose() {
     if (closed_) return;
     closed_ = true;
     run_.reset();  // empties and destroys the documents, deleting extracted images
+    for (const std::string& f : comparisonFiles_) platform::RemoveFile(f);
     if (ownWorkFolder_)
         RemoveWorkFolder(workFolder_);
     else if (!workFolder_.empty())
@@ -213,10 +215,26 @@ void TForm1Core::RunProc() {
     s.referencePoints = view_.CheckBox1Checked();
 
     TRunCallbacks cb;
-    cb.log = [this](const std::u16string& line) { view_.AppendLog(line); };
-    cb.clearLog = [this] { view_.ClearLog(); };
+    cb.log = [this](const std::u16string& line) {
+        view_.AppendLog(line);
+        ++logLines_;
+    };
+    cb.clearLog = [this] {
+        view_.ClearLog();
+        logLines_ = 0;
+        logFiles_.clear();
+    };
     cb.runStarting = [this](int) { view_.ShowLogTab(); };
-    cb.fileStarting = [this](int i, int n, const std::string& src) { view_.SetStatusText(ProgressText(i, n, src)); };
+    cb.fileStarting = [this](int i, int n, const std::string& src) {
+        view_.SetStatusText(ProgressText(i, n, src));
+        logFiles_.push_back(TLogFile{logLines_, logLines_, src, {}, false});
+    };
+    cb.fileDone = [this](const TFileResult& r) {
+        if (logFiles_.empty()) return;
+        TLogFile& f = logFiles_.back();
+        f.dst = r.dst;
+        f.done = r.done;
+    };
     cb.abortRequested = [this] { return view_.PollEscape() || closePending_; };
     cb.askFolder = [this](const std::string& start) {
         TFolderAnswer a = view_.BrowseForFolder(FolderOrProgram(U16(start)));
@@ -247,7 +265,42 @@ void TForm1Core::RunProc() {
         Running guard(*this);
         run_->RunProc(files, s, cb);
     }
+    // The last file's lines end where the log does; the summary follows.
+    for (size_t i = 0; i + 1 < logFiles_.size(); ++i)
+        logFiles_[i].lastLine = logFiles_[i + 1].firstLine - 1;
+    if (!logFiles_.empty()) logFiles_.back().lastLine = std::max(logFiles_.back().firstLine, logLines_ - 2);
     if (closePending_) view_.CloseLater();
+}
+
+// ---- The log's context menu ---------------------------------------------------
+
+const TForm1Core::TLogFile* TForm1Core::LogFileAt(int line) const {
+    for (const TLogFile& f : logFiles_)
+        if (line >= f.firstLine && line <= f.lastLine) return &f;
+    return nullptr;
+}
+
+bool TForm1Core::OpenOutputFolder(int line) {
+    const TLogFile* f = LogFileAt(line);
+    if (f == nullptr || !f->done) return false;
+    size_t n = f->dst.size();
+    while (n > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(f->dst[n - 1]))) --n;
+    return view_.OpenWithSystem(f->dst.substr(0, n));
+}
+
+bool TForm1Core::ShowComparison(int line) {
+    const TLogFile* f = LogFileAt(line);
+    if (f == nullptr || workFolder_.empty()) return false;
+    std::string svg, error;
+    if (!RenderFile(f->src, true, TRenderOptions{}, svg, error)) {
+        view_.SetStatusText(U16(error));
+        return false;
+    }
+    std::string name = FileNamePart(f->src);
+    const std::string path = AddPathDelim(workFolder_) + "compare-" + std::to_string(++comparisons_) + "-" + name + ".svg";
+    if (!WriteSvgFile(path, svg)) return false;
+    comparisonFiles_.push_back(path);
+    return view_.OpenWithSystem(path);
 }
 
 }  // namespace talvine

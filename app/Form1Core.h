@@ -124,6 +124,11 @@ public:
     virtual bool PollEscape() = 0;
     // Closes the window once control is back in its event loop.
     virtual void CloseLater() = 0;
+
+    // ---- The system ----
+    // Opens a folder or file with the system's own program for it (the file
+    // manager, the picture viewer); false when it cannot.
+    virtual bool OpenWithSystem(const std::string& path) = 0;
 };
 
 // Where the window keeps its state.
@@ -180,6 +185,24 @@ public:
     void RunProc();
     bool Running() const { return running_; }
 
+    // ---- The log's context menu ----
+    // The lines of the log that tell of one file, from the first (its
+    // source) to its last; the summary belongs to none.
+    struct TLogFile {
+        int firstLine = 0, lastLine = 0;
+        std::string src, dst;  // dst: "" when none was named
+        bool done = false;     // the output exists
+    };
+    // The file that line (0-based) of the log tells of; nullptr for none.
+    const TLogFile* LogFileAt(int line) const;
+    // "開く": the output's folder in the file manager (converted files only).
+    bool OpenOutputFolder(int line);
+    // "比較を表示": the file before and after its conversion, side by side,
+    // as a picture in the work folder, opened in the system's viewer.
+    bool ShowComparison(int line);
+    static constexpr char16_t kOpenFolderItem[] = u"開く";
+    static constexpr char16_t kCompareItem[] = u"比較を表示";
+
     // ---- Settings ----
     void OpenDatFile(const std::string& path);
     bool SaveDatFile(const std::string& path) const;
@@ -211,6 +234,10 @@ private:
     bool ownWorkFolder_ = false;
     std::vector<std::u16string> styles_;
     std::unique_ptr<TBatchRun> run_;  // the two documents, from show to close
+    int logLines_ = 0;
+    std::vector<TLogFile> logFiles_;
+    int comparisons_ = 0;
+    std::vector<std::string> comparisonFiles_;  // removed at close
     bool created_ = false;  // FormCreate ran
     bool closed_ = false;
     bool running_ = false;

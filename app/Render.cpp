@@ -175,7 +175,7 @@ private:
         if (!RemoveBlanks(d.Moji.str).empty() && !Text(d.Moji, m, false)) return false;
         if (d.bSxfMode == 0) return true;
         for (const TEntJwwLine* h : {&d.Ho1, &d.Ho2})
-            if (std::hypot(h->end_x - h->start_x, h->end_y - h->start_y) > 1e-8 && !Line(*h, m, false)) return false;
+            if (IsDrawn(*h) && !Line(*h, m, false)) return false;
         for (const TEntJwwTen* t : {&d.Te1, &d.Te2})
             if (!Point(*t, m, false)) return false;
         for (const TEntJwwTen* t : {&d.Kt1, &d.Kt2}) {

@@ -10,6 +10,7 @@
 // through the key's asynchronous state and through a key press among the
 // thrown-away input, and stops the run before the next file.
 #include <windows.h>
+#include <windowsx.h>
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shobjidl.h>
@@ -243,6 +244,10 @@ public:
         return escape_;
     }
     void CloseLater() override { PostMessageW(Form1, WM_CLOSE, 0, 0); }
+    bool OpenWithSystem(const std::string& path) override {
+        const std::u16string w = Wide(path);
+        return reinterpret_cast<INT_PTR>(ShellExecuteW(Form1, L"open", W(w), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+    }
 
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -253,6 +258,7 @@ private:
     void SelectTab(int index);
     void OnCommand(int id, int code);
     void OnDropFiles(HDROP drop);
+    void OnLogMenu(int x, int y);
     bool HeldAway(const MSG& msg);
     bool IsMine(HWND h) const { return h == Form1 || IsChild(Form1, h); }
     int Scale(int v) const { return MulDiv(v, static_cast<int>(dpi_), 96); }
@@ -532,6 +538,33 @@ void TForm1::OnDropFiles(HDROP drop) {
     if (!running_) core_.WMDropFiles(paths);
 }
 
+// A right click on a file's lines of the log: its output folder, or it
+// before and after its conversion.
+void TForm1::OnLogMenu(int x, int y) {
+    POINT at{x, y};
+    if (x == -1 && y == -1) {  // from the keyboard: at the selected line
+        RECT r{};
+        const LRESULT sel = SendMessageW(ListBox1, LB_GETCARETINDEX, 0, 0);
+        SendMessageW(ListBox1, LB_GETITEMRECT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(&r));
+        at = POINT{r.left + 8, r.bottom};
+        ClientToScreen(ListBox1, &at);
+    }
+    POINT client = at;
+    ScreenToClient(ListBox1, &client);
+    const LRESULT hit = SendMessageW(ListBox1, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+    if (HIWORD(hit) != 0) return;  // below the last line
+    const int line = LOWORD(hit);
+    const TForm1Core::TLogFile* file = core_.LogFileAt(line);
+    if (file == nullptr) return;
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING | (file->done ? 0 : MF_GRAYED), 1, W(TForm1Core::kOpenFolderItem));
+    AppendMenuW(menu, MF_STRING, 2, W(TForm1Core::kCompareItem));
+    const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, Form1, nullptr);
+    DestroyMenu(menu);
+    if (chosen == 1) core_.OpenOutputFolder(line);
+    else if (chosen == 2) core_.ShowComparison(line);
+}
+
 void TForm1::OnCommand(int id, int code) {
     if (running_) return;
     if (id >= kIdRadioButtonFl1 && id <= kIdRadioButtonFl5 && (code == BN_CLICKED || code == BN_DOUBLECLICKED)) {
@@ -594,6 +627,12 @@ LRESULT TForm1::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wp));
             return 0;
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wp) == ListBox1 && !running_) {
+                OnLogMenu(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+                return 0;
+            }
+            break;
         case kMsgRunProc:
             core_.RunProc();
             return 0;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -237,6 +239,21 @@ void TForm1::CreateComponents() {
     ListBox1 = named(new QListWidget(TabSheet2), "ListBox1");
     ListBox1->setFont(JapaneseFont(12));
     ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // A right click on a file's lines: its output folder, or it before and
+    // after its conversion.
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBox1, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int line = ListBox1->indexAt(at).row();
+        const TForm1Core::TLogFile* file = core_.LogFileAt(line);
+        if (file == nullptr || core_.Running()) return;
+        QMenu menu(this);
+        QAction* open = menu.addAction(Q(TForm1Core::kOpenFolderItem));
+        open->setEnabled(file->done);
+        QAction* compare = menu.addAction(Q(TForm1Core::kCompareItem));
+        QAction* chosen = menu.exec(ListBox1->viewport()->mapToGlobal(at));
+        if (chosen == open) core_.OpenOutputFolder(line);
+        else if (chosen == compare) core_.ShowComparison(line);
+    });
     auto* log = new QVBoxLayout(TabSheet2);
     log->setContentsMargins(0, 0, 0, 0);
     log->addWidget(ListBox1);
@@ -528,6 +545,10 @@ bool TForm1::PollEscape() {
     // too late.)
     QCoreApplication::processEvents();
     return escapePressed_;
+}
+
+bool TForm1::OpenWithSystem(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(path)));
 }
 
 void TForm1::CloseLater() {

@@ -164,6 +164,7 @@ public:
     void EndRun() override;
     bool PollEscape() override;
     void CloseLater() override;
+    bool OpenWithSystem(const std::string& path) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -79,6 +79,11 @@ struct FakeView : TForm1View {
     void EndRun() override { events.push_back("end"); }
     bool PollEscape() override { return escape(); }
     void CloseLater() override { ++closeLater; }
+    std::vector<std::string> opened;
+    bool OpenWithSystem(const std::string& path) override {
+        opened.push_back(path);
+        return true;
+    }
 };
 
 struct CoreFixture {
@@ -184,6 +189,36 @@ TEST(Form1Core, ARunShowsTheLogTabFirstAndProgressPerFile) {
     EXPECT_EQ(f.view.log[1], u"→ " + Utf8ToUtf16(f.out.File("a.jww")));
     EXPECT_EQ(f.view.log[12].rfind(u"変換 3・失敗 0", 0), 0u);
     EXPECT_TRUE(fs::exists(f.out.File("a~1.jww")));
+}
+
+// A right click on a file's lines of the log opens its output folder or
+// shows it before and after its conversion.
+TEST(Form1Core, TheLogsMenuOpensTheOutputFolderAndTheComparison) {
+    CoreFixture f;
+    f.Settings(1);
+    const std::string a = f.Drawing("a.jww");
+    WriteAll(f.src.File("bad.jww"), Bytes{'x'});
+    TForm1Core core(f.view, f.paths);
+    core.FormCreate();
+    ASSERT_TRUE(core.FormShow({a, f.src.File("bad.jww")}));
+    core.RunProc();
+    // a.jww: lines 0-3, bad.jww: lines 4-8 (with its reason), the summary 9.
+    ASSERT_NE(core.LogFileAt(3), nullptr);
+    EXPECT_EQ(core.LogFileAt(3)->src, a);
+    EXPECT_EQ(core.LogFileAt(4)->src, f.src.File("bad.jww"));
+    EXPECT_EQ(core.LogFileAt(9), nullptr);
+    EXPECT_TRUE(core.OpenOutputFolder(1));
+    EXPECT_FALSE(core.OpenOutputFolder(5));  // nothing was written
+    EXPECT_FALSE(core.ShowComparison(5));    // nor can it be drawn
+    ASSERT_TRUE(core.ShowComparison(0));
+    ASSERT_EQ(f.view.opened.size(), 2u);
+    EXPECT_EQ(f.view.opened[0], f.out.path());
+    const std::string svg = f.view.opened[1];
+    EXPECT_EQ(svg.rfind(core.WorkFolder(), 0), 0u);
+    const Bytes picture = ReadAll(svg);
+    EXPECT_NE(std::string(picture.begin(), picture.end()).find("変換後"), std::string::npos);
+    core.FormClose();
+    EXPECT_FALSE(fs::exists(svg));  // pictures go with the work folder
 }
 
 TEST(Form1Core, FolderChoiceMessagesAndTheAskedFolder) {
