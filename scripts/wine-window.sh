@@ -48,6 +48,7 @@ desktop=$(winepath -u "$desktop_win" 2>/dev/null)
 # A Wine session started without a display (the tests') cannot show windows:
 # this one starts afresh.
 wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 mkdir -p "$desktop"
 rm -f "$desktop/plan.jww" "$desktop/door.jws"
 
@@ -91,5 +92,6 @@ rm -f "$desktop/plan.jww" "$desktop/door.jws"
 kill "$app" 2>/dev/null || true
 app=""
 wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 [ "$status" = 0 ] && echo "wine-window: both files converted onto the desktop; 15 lines of settings"
 exit "$status"

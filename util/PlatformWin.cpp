@@ -143,8 +143,9 @@ bool ResolvedAttributes(const std::string& path, DWORD& attr) {
 }
 
 // A rename that another program holds up for a moment fails with a sharing
-// violation (or access denied while the file is still open elsewhere): try
-// again for about half a second.
+// violation, or access denied while a file is still open elsewhere (a virus
+// scanner, the indexer, Explorer looking at a file that just appeared on
+// the desktop): try again for about three seconds.
 bool MoveRetried(const std::string& from, const std::string& to, DWORD flags) {
     const std::wstring wf = NativePath(from), wt = NativePath(to);
     if (wf.empty() || wt.empty()) return false;
@@ -154,11 +155,13 @@ bool MoveRetried(const std::string& from, const std::string& to, DWORD flags) {
             return true;
         }
         const DWORD err = GetLastError();
+        // Access denied onto an existing target counts only when replacing:
+        // without replacing, a taken name is final.
+        const bool targetExists = GetFileAttributesW(wt.c_str()) != INVALID_FILE_ATTRIBUTES;
         const bool transient = err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION ||
-                               (err == ERROR_ACCESS_DENIED && GetFileAttributesW(wt.c_str()) ==
-                                                                  INVALID_FILE_ATTRIBUTES);
-        if (!transient || attempt >= 20) return false;
-        Sleep(25);
+                               (err == ERROR_ACCESS_DENIED && (!targetExists || (flags & MOVEFILE_REPLACE_EXISTING)));
+        if (!transient || attempt >= 60) return false;
+        Sleep(50);
     }
 }
 
