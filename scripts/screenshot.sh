@@ -9,6 +9,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/xvfb.sh"
 build=$(cd "${BUILD:-$root/build}" && pwd)
 out=${1:-$root/docs/window.png}
 [ -x "$build/talvine" ] || { echo "screenshot: no $build/talvine; build first (make build)" >&2; exit 1; }
@@ -30,14 +31,7 @@ mkdir -p "$home/Desktop" "$home/図面" "$work/bin"
 cp "$root/examples/plan.jww" "$root/examples/door.jws" "$home/図面/"
 cp "$build/talvine" "$work/bin/"
 
-display=""
-for n in $(seq 90 130); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "screenshot: no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 640x560x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+start_xvfb screenshot 90 130 640x560
 
 # The window starts at 50, 50 with a client area of 464 x 442 (the defaults);
 # without a window manager there is no frame around it.

@@ -13,6 +13,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/xvfb.sh"
 build=$(cd "${1:?usage: wine-window.sh BUILD_WINDOWS [OUT.png]}" && pwd)
 out=${2:-}
 command -v Xvfb >/dev/null || { echo "wine-window: no Xvfb (apt-get install xvfb)" >&2; exit 77; }
@@ -52,14 +53,7 @@ wineserver -w 2>/dev/null || true
 mkdir -p "$desktop"
 rm -f "$desktop/plan.jww" "$desktop/door.jws"
 
-display=""
-for n in $(seq 140 180); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "wine-window: no free X display" >&2; exit 1; }
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+start_xvfb wine-window 140 180 800x600
 
 # Wine's own desktop window draws the frame and caption (there is no window
 # manager on the virtual display).

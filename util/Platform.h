@@ -30,9 +30,16 @@ namespace talvine::platform {
 class File {
 public:
     File() = default;
-    ~File();
-    File(File&& other) noexcept;
-    File& operator=(File&& other) noexcept;
+    ~File() { Close(); }
+    File(File&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
+    File& operator=(File&& other) noexcept {
+        if (this != &other) {
+            Close();
+            native_ = other.native_;
+            other.native_ = kClosed;
+        }
+        return *this;
+    }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 

@@ -39,19 +39,6 @@ T Failed(int err, T result) {
 IoError LastIoError() { return g_lastIoError; }
 void ClearLastIoError() { g_lastIoError = IoError::kNone; }
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        native_ = other.native_;
-        other.native_ = kClosed;
-    }
-    return *this;
-}
-
 File File::OpenRead(const std::string& path) {
     int fd;
     do {

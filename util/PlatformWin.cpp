@@ -1,13 +1,7 @@
 // Windows half of the platform layer: files and folders through the
 // wide-character calls, the known folders of the shell, code page 932 and
 // linguistic casing through the system's own services.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "util/WindowsApi.h"
 #include <fcntl.h>
 #include <io.h>
 #include <knownfolders.h>
@@ -179,19 +173,6 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
 
 IoError LastIoError() { return g_lastIoError; }
 void ClearLastIoError() { g_lastIoError = IoError::kNone; }
-
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        Close();
-        native_ = other.native_;
-        other.native_ = kClosed;
-    }
-    return *this;
-}
 
 File File::OpenRead(const std::string& path) {
     if (path.empty()) return File();

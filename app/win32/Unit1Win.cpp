@@ -9,7 +9,7 @@
 // input meant for the window (and drops) is thrown away; Escape is seen
 // through the key's asynchronous state and through a key press among the
 // thrown-away input, and stops the run before the next file.
-#include <windows.h>
+#include "util/WindowsApi.h"
 #include <windowsx.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -254,6 +254,7 @@ private:
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void CreateComponents();
     void CreateFonts();
+    void ApplyFonts(bool redraw);
     void Layout();
     void SelectTab(int index);
     void OnCommand(int id, int code);
@@ -385,16 +386,27 @@ void TForm1::CreateComponents() {
     for (HWND h : {Label7, ComboBoxSc1, Label8, CheckBox1, Label4, ListBox1})
         SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
+    ApplyFonts(false);
+}
+
+// The window's font on every control; the link, the log and the status bar
+// take their own.
+void TForm1::ApplyFonts(bool redraw) {
+    struct Font {
+        HFONT font;
+        BOOL redraw;
+    } all{font_, redraw};
     EnumChildWindows(
         Form1,
-        [](HWND h, LPARAM f) -> BOOL {
-            SendMessageW(h, WM_SETFONT, static_cast<WPARAM>(f), FALSE);
+        [](HWND h, LPARAM p) -> BOOL {
+            const Font& f = *reinterpret_cast<const Font*>(p);
+            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f.font), f.redraw);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(font_));
-    SendMessageW(Label3, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), FALSE);
-    SendMessageW(ListBox1, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont_), FALSE);
-    SendMessageW(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont_), FALSE);
+        reinterpret_cast<LPARAM>(&all));
+    SendMessageW(Label3, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), redraw);
+    SendMessageW(ListBox1, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont_), redraw);
+    SendMessageW(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont_), redraw);
 }
 
 // Places the controls in the 464 x 442 client area (at 96 dots per inch).
@@ -639,16 +651,7 @@ LRESULT TForm1::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DPICHANGED: {
             dpi_ = HIWORD(wp);
             CreateFonts();
-            EnumChildWindows(
-                Form1,
-                [](HWND h, LPARAM f) -> BOOL {
-                    SendMessageW(h, WM_SETFONT, static_cast<WPARAM>(f), TRUE);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(font_));
-            SendMessageW(Label3, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), TRUE);
-            SendMessageW(ListBox1, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont_), TRUE);
-            SendMessageW(StatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(smallFont_), TRUE);
+            ApplyFonts(true);
             const RECT* r = reinterpret_cast<const RECT*>(lp);
             SetWindowPos(Form1, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);

@@ -3,13 +3,7 @@
 #include "app/BatchRun.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "util/WindowsApi.h"
 #include <sddl.h>
 #else
 #include <signal.h>

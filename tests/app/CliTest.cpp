@@ -1,13 +1,7 @@
 // talvine-cli end to end: generated drawings and figures are converted by
 // the real executable, and every output is read back.
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "util/WindowsApi.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -418,6 +412,14 @@ TEST(Cli, RecursiveTakesTheDrawingsOfAFolderInPathOrder) {
     EXPECT_TRUE(fs::exists(out.File("one.jww")));
 }
 
+// A drawing large enough that writing it takes a while.
+void WriteLargeDrawing(const std::string& path) {
+    TJwwData d = TablesOnly(700);
+    for (int i = 0; i < 40000; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
+    SyncCounts(d);
+    ASSERT_TRUE(d.FileOut(path, 700));
+}
+
 #ifndef _WIN32
 // (A terminal and signals are POSIX; the console of Windows is tested in its
 // own way.)
@@ -441,14 +443,6 @@ TEST(Cli, CountsFilesOnATerminal) {
 }
 
 // ---- Interruption, in a child process ------------------------------------
-
-// A drawing large enough that writing it takes a while.
-void WriteLargeDrawing(const std::string& path) {
-    TJwwData d = TablesOnly(700);
-    for (int i = 0; i < 40000; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
-    SyncCounts(d);
-    ASSERT_TRUE(d.FileOut(path, 700));
-}
 
 struct Child {
     pid_t pid = -1;
@@ -538,10 +532,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt,
 // the next file: the file being written is finished, the rest is left.
 TEST(CliInterrupt, CtrlBreakStopsBeforeTheNextFile) {
     TempDir src, out, logs;
-    TJwwData d = TablesOnly(700);
-    for (int i = 0; i < 40000; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
-    SyncCounts(d);
-    ASSERT_TRUE(d.FileOut(src.File("a.jww"), 700));
+    WriteLargeDrawing(src.File("a.jww"));
     for (const char* n : {"b.jww", "c.jww"}) fs::copy_file(FsPath(src.File("a.jww")), FsPath(src.File(n)));
 
     // The event goes through a console the two processes share.
