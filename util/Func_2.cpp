@@ -283,25 +283,6 @@ double AnsiTextWidth(const std::u16string& text, double w, double s) {
 
 // ---- Code pages --------------------------------------------------------------
 
-ByteArray StrToAnsiBytes(const std::u16string& text) {
-    char16_t acc = 0;
-    for (char16_t c : text) acc |= c;
-    if (acc < 0x80) return ByteArray(text.begin(), text.end());
-    std::string ansi = platform::WideToAnsi(text);
-    return ByteArray(ansi.begin(), ansi.end());
-}
-
-std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n) {
-    if (n == 0) return {};
-    // Code page 932 never uses a zero byte inside a character.
-    if (const void* nul = std::memchr(bytes, 0, n))
-        n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes);
-    uint8_t acc = 0;
-    for (size_t i = 0; i < n; ++i) acc |= bytes[i];
-    if (acc < 0x80) return std::u16string(bytes, bytes + n);
-    return platform::AnsiToWide(reinterpret_cast<const char*>(bytes), n);
-}
-
 std::u16string AnsiBytesToStr(const ByteArray& bytes) {
     return AnsiBytesToStr(bytes.data(), bytes.size());
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvine {
@@ -52,6 +53,8 @@ double AnsiTextWidth(const std::u16string& text, double w, double s);
 
 // The text in the ANSI code page (code page 932), no terminator.
 ByteArray StrToAnsiBytes(const std::u16string& text);
+// The same, appended to out.
+void AppendAnsiBytes(std::u16string_view text, ByteArray& out);
 // Decodes ANSI bytes; the text ends before the first NUL character.
 std::u16string AnsiBytesToStr(const ByteArray& bytes);
 std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n);

@@ -89,6 +89,32 @@ TEST(CodePages, AsciiFastPathAgreesWithConverter) {
     EXPECT_EQ(AnsiBytesToStr(mixedBytes), mixed);
 }
 
+// Texts convert character by character through a memo of the converter's
+// answers; every byte pair, every single byte and every UTF-16 unit, in
+// one text each way, must come out as the converter gives the whole text.
+TEST(CodePages, CharacterMemoAgreesWithTheConverterOnEveryCode) {
+    ByteArray all;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+        for (int trail = 1; trail <= 0xFF; ++trail) {
+            all.push_back(static_cast<uint8_t>(lead));
+            all.push_back(static_cast<uint8_t>(trail));
+        }
+    }
+    all.push_back(0x82);  // a lead byte at the end
+    EXPECT_EQ(AnsiBytesToStr(all), platform::AnsiToWide(reinterpret_cast<const char*>(all.data()), all.size()));
+    all.pop_back();
+    // Asked a second time, from the memo.
+    EXPECT_EQ(AnsiBytesToStr(all), platform::AnsiToWide(reinterpret_cast<const char*>(all.data()), all.size()));
+
+    std::u16string units;
+    for (char32_t c = 1; c <= 0xFFFF; ++c) units.push_back(static_cast<char16_t>(c));
+    const std::string expected = platform::WideToAnsi(units);
+    for (int pass = 0; pass < 2; ++pass) {
+        const ByteArray bytes = StrToAnsiBytes(units);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
+    }
+}
+
 TEST(CodePages, TextsEndAtTheFirstNul) {
     EXPECT_EQ(AnsiBytesToStr(ByteArray{'A', 0, 'B'}), u"A");
     EXPECT_EQ(AnsiBytesToStr(ByteArray{0x82, 0xA0, 0, 0x82, 0xA2}), u"\u3042");
