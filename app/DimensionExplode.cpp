@@ -11,7 +11,7 @@ namespace talvine {
 namespace {
 
 template <class T>
-void Append(std::vector<T>& arr, int32_t& n, std::vector<TEntJwwNo>& order, int32_t& orderN, int kind, T e) {
+void Append(TArray<T>& arr, int32_t& n, TArray<TEntJwwNo>& order, int32_t& orderN, int kind, T e) {
     arr.resize(static_cast<size_t>(n));
     arr.push_back(std::move(e));
     order.push_back(TEntJwwNo{kind, n});

@@ -41,7 +41,7 @@ std::string Millimetres(double v) {
     return t == "-0" ? "0" : t;
 }
 
-void AddParts(TFileInfo::Parts& p, const std::vector<TEntJwwSunpo>& dims, int32_t n) {
+void AddParts(TFileInfo::Parts& p, const TArray<TEntJwwSunpo>& dims, int32_t n) {
     for (int32_t i = 0; i < n && static_cast<size_t>(i) < dims.size(); ++i) {
         const TEntJwwSunpo& d = dims[static_cast<size_t>(i)];
         const TExplodeCounts c = DimensionParts(d, true);

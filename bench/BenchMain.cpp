@@ -13,7 +13,8 @@
 // started by a small child (this program again, with --measure), whose wait4
 // gives their peak memory unmixed with this process's.
 //
-// talvine_bench --hostile runs only the last part.
+// talvine_bench --hostile runs only the last part; talvine_bench
+// --write-drawing FILE only writes the drawing, for profiling.
 //
 // Throughput is in MB/s with MB = 10^6 bytes, of the size of the file. The
 // output ends with six lines for scripts:
@@ -478,6 +479,15 @@ int RunHostile() {
     return 0;
 }
 
+// talvine_bench --write-drawing FILE: only writes the bench drawing, for
+// profiling the programs on it.
+int WriteDrawing(const char* path) {
+    TJwwData doc = MakeLargeDrawing(LargeDrawingSize{});
+    if (doc.FileOut(path, kVersion)) return 0;
+    std::fprintf(stderr, "write failed: %s\n", doc.LastError.c_str());
+    return 1;
+}
+
 int Run(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
@@ -618,5 +628,6 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], talvine::bench::kMeasureFlag) == 0)
         return talvine::bench::Measure(argc, argv);
     if (argc == 2 && std::strcmp(argv[1], "--hostile") == 0) return talvine::bench::RunHostile();
+    if (argc == 3 && std::strcmp(argv[1], "--write-drawing") == 0) return talvine::bench::WriteDrawing(argv[2]);
     return talvine::bench::Run(argc, argv);
 }

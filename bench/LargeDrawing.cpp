@@ -171,7 +171,7 @@ TEntJwwBlock Insert(uint32_t number, double x, double y, double scale, double ro
 
 // Appends e to the list arr (count n) and its order entry to no.
 template <class T>
-void Push(std::vector<T>& arr, int32_t& n, std::vector<TEntJwwNo>& no, int kind, T&& e) {
+void Push(TArray<T>& arr, int32_t& n, TArray<TEntJwwNo>& no, int kind, T&& e) {
     arr.push_back(std::forward<T>(e));
     no.push_back(TEntJwwNo{kind, n++});
 }

@@ -215,7 +215,7 @@ size_t CutAnsi(const ByteArray& bytes, size_t n, size_t limit) {
 
 }  // namespace
 
-void ArchiveWriter::StringOut(const std::u16string& text) {
+void ArchiveWriter::StringOut(std::u16string_view text) {
     if (unicode_) {
         size_t n = text.size();
         if (n > kMaxUnicodeLen) {
@@ -233,16 +233,17 @@ void ArchiveWriter::StringOut(const std::u16string& text) {
         for (size_t i = 0; i < n; ++i) U16(static_cast<uint16_t>(text[i]));
         return;
     }
-    ByteArray bytes = StrToAnsiBytes(text);
-    size_t n = static_cast<size_t>(std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin());
-    n = CutAnsi(bytes, n, kMaxSingleByteLen);
+    text_.clear();
+    AppendAnsiBytes(text, text_);
+    size_t n = static_cast<size_t>(std::find(text_.begin(), text_.end(), uint8_t{0}) - text_.begin());
+    n = CutAnsi(text_, n, kMaxSingleByteLen);
     if (n <= 254) {
         U8(static_cast<uint8_t>(n));
     } else {
         U8(0xFF);
         U16(static_cast<uint16_t>(n));
     }
-    if (n > 0) Bytes(bytes.data(), n);
+    if (n > 0) Bytes(text_.data(), n);
 }
 
 void ArchiveWriter::CountOut(int32_t n) {

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "jww/jwwtype.h"
+#include "util/Func_2.h"
 #include "util/Platform.h"
 
 namespace talvine {
@@ -114,7 +115,8 @@ private:
     std::string storage_;      // buffer for file input
 };
 
-// Buffered writer over an open file.
+// Buffered writer over an open file, or only for the checksum of what it is
+// given.
 class ArchiveWriter {
 public:
     // unicode: write every string in the UTF-16 form.
@@ -153,7 +155,7 @@ public:
 
     // An archive string. Texts longer than the 16-bit length allows are cut
     // at a character boundary (65 533 bytes, 65 534 UTF-16 units).
-    void StringOut(const std::u16string& text);
+    void StringOut(std::u16string_view text);
     // A count: u16, or 0xFFFF followed by int32.
     void CountOut(int32_t n);
     // A reference to an already written class.
@@ -183,6 +185,7 @@ private:
     size_t used_ = 0;
     uint8_t* buf_;
     std::string storage_;
+    ByteArray text_;  // a string's bytes, reused from string to string
 };
 
 // Validates (and for versions below 420 maps) an attribute as AttrOut writes it.

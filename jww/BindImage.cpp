@@ -319,7 +319,7 @@ void TJwwData::WriteBindImages(ArchiveWriter& out) {
             }
         }
     };
-    auto scan = [&](const std::vector<TEntJwwNo>& order, int32_t n, const std::vector<TEntJwwMoji>& texts,
+    auto scan = [&](const TArray<TEntJwwNo>& order, int32_t n, const TArray<TEntJwwMoji>& texts,
                     int32_t textN) {
         for (int32_t i = 0; i < n && i < static_cast<int32_t>(order.size()); ++i) {
             const TEntJwwNo& e = order[static_cast<size_t>(i)];

@@ -447,7 +447,7 @@ std::u16string DimensionValueText(double v, uint16_t F, uint16_t S) {
 // ---- Appending to the top level -------------------------------------------------
 
 template <class T>
-bool AppendTop(std::vector<T>& arr, int32_t& count, std::vector<TEntJwwNo>& order, int32_t& orderCount, int kind,
+bool AppendTop(TArray<T>& arr, int32_t& count, TArray<TEntJwwNo>& order, int32_t& orderCount, int kind,
                T&& e) {
     if (count < 0) count = 0;
     if (orderCount < 0) orderCount = 0;
@@ -469,13 +469,13 @@ bool AppendTop(std::vector<T>& arr, int32_t& count, std::vector<TEntJwwNo>& orde
     return true;
 }
 
-template <class T>
-size_t Used(const std::vector<T>& v, int32_t n) {
+template <class Array>
+size_t Used(const Array& v, int32_t n) {
     return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
 }
 
 template <class T>
-void Trim(std::vector<T>& v, int32_t n) {
+void Trim(TArray<T>& v, int32_t n) {
     v.resize(static_cast<size_t>(std::max(n, 0)));
     v.shrink_to_fit();
 }

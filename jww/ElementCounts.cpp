@@ -31,8 +31,8 @@ struct Tally {
 // A count as reported: beyond the range of the result it stays at its top.
 int32_t Reported(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
 
-template <class T>
-size_t Used(const std::vector<T>& v, int32_t n) {
+template <class Array>
+size_t Used(const Array& v, int32_t n) {
     return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
 }
 
@@ -46,19 +46,19 @@ int StyleKey(const TEntJwwAttr& a) { return a.nPenStyle; }
 
 // One entity list. match(attribute, type key) decides whether an item counts.
 struct ListRef {
-    const std::vector<TEntJwwLine>& line;
+    const TArray<TEntJwwLine>& line;
     int32_t lineN;
-    const std::vector<TEntJwwEnko>& enko;
+    const TArray<TEntJwwEnko>& enko;
     int32_t enkoN;
-    const std::vector<TEntJwwTen>& ten;
+    const TArray<TEntJwwTen>& ten;
     int32_t tenN;
-    const std::vector<TEntJwwMoji>& moji;
+    const TArray<TEntJwwMoji>& moji;
     int32_t mojiN;
-    const std::vector<TEntJwwSunpo>& sunpo;
+    const TArray<TEntJwwSunpo>& sunpo;
     int32_t sunpoN;
-    const std::vector<TEntJwwSolid>& solid;
+    const TArray<TEntJwwSolid>& solid;
     int32_t solidN;
-    const std::vector<TEntJwwBlock>* block;  // null: inserts are not counted
+    const TArray<TEntJwwBlock>* block;  // null: inserts are not counted
     int32_t blockN;
 };
 

@@ -124,7 +124,7 @@ struct Target {
 
 template <class T>
 struct Slot {
-    std::vector<T>& arr;
+    TArray<T>& arr;
     int32_t& n;
     int32_t kind;
 };
@@ -141,7 +141,7 @@ Slot<TEntJwwBlock> SlotOf(TEntityLists& L, const TEntJwwBlock&) { return {L.Bloc
 // trimmed by AddEntPost or read from a file) grows the same way. Arrays
 // never shrink here.
 template <class T>
-void Grow(std::vector<T>& arr, int32_t c, int32_t step) {
+void Grow(TArray<T>& arr, int32_t c, int32_t step) {
     if (c % step != 1 && arr.size() >= static_cast<size_t>(c)) return;
     const size_t len = static_cast<size_t>(c) + static_cast<size_t>(step) - 1;
     if (arr.size() < len) arr.resize(len);
@@ -580,7 +580,7 @@ TEntJwwBlock MakeBlock(int cn, int lg, int ly, int co, int tp, int wd, int fl, i
 // ---- Trimming ----
 
 template <class T>
-void Trim(std::vector<T>& arr, int32_t n) {
+void Trim(TArray<T>& arr, int32_t n) {
     arr.resize(static_cast<size_t>(std::max(n, 0)));
     if (arr.capacity() > arr.size() + arr.size() / 4) arr.shrink_to_fit();
 }

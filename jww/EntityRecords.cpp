@@ -188,8 +188,8 @@ void WriteTenRec(ArchiveWriter& out, int ver, const TEntJwwTen& e, uint32_t bKar
     }
 }
 
-void WriteMojiRec(ArchiveWriter& out, int ver, const TEntJwwMoji& e, const std::u16string& font,
-                  const std::u16string& str) {
+void WriteMojiRec(ArchiveWriter& out, int ver, const TEntJwwMoji& e, std::u16string_view font,
+                  std::u16string_view str) {
     out.AttrOut(ver, e.att, kEntMoji);
     out.F64(e.start_x);
     out.F64(e.start_y);

@@ -42,8 +42,8 @@ void ReadBlockRec(ArchiveReader& in, int ver, TEntJwwBlock& e);
 void WriteLineRec(ArchiveWriter& out, int ver, const TEntJwwLine& e);
 void WriteEnkoRec(ArchiveWriter& out, int ver, const TEntJwwEnko& e);
 void WriteTenRec(ArchiveWriter& out, int ver, const TEntJwwTen& e, uint32_t bKariten);
-void WriteMojiRec(ArchiveWriter& out, int ver, const TEntJwwMoji& e, const std::u16string& font,
-                  const std::u16string& str);
+void WriteMojiRec(ArchiveWriter& out, int ver, const TEntJwwMoji& e, std::u16string_view font,
+                  std::u16string_view str);
 void WriteSolidRec(ArchiveWriter& out, int ver, const TEntJwwSolid& e);
 void WriteBlockRec(ArchiveWriter& out, int ver, const TEntJwwBlock& e, uint32_t number);
 

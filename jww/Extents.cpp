@@ -55,8 +55,8 @@ bool IsMarkerText(const TEntJwwMoji& m) {
 bool IsImageText(const std::u16string& s) { return s.compare(0, 4, u"^@BM") == 0; }
 
 // Elements of an array to visit: its count, but no more than it holds.
-template <class T>
-size_t Used(const std::vector<T>& v, int32_t n) {
+template <class Array>
+size_t Used(const Array& v, int32_t n) {
     return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
 }
 
@@ -174,10 +174,10 @@ public:
     }
 
     // Every entity of one list, each array by its count.
-    void All(const std::vector<TEntJwwLine>& line, int32_t lineN, const std::vector<TEntJwwEnko>& enko,
-             int32_t enkoN, const std::vector<TEntJwwTen>& ten, int32_t tenN,
-             const std::vector<TEntJwwMoji>& moji, int32_t mojiN, const std::vector<TEntJwwSunpo>& sunpo,
-             int32_t sunpoN, const std::vector<TEntJwwSolid>& solid, int32_t solidN) {
+    void All(const TArray<TEntJwwLine>& line, int32_t lineN, const TArray<TEntJwwEnko>& enko,
+             int32_t enkoN, const TArray<TEntJwwTen>& ten, int32_t tenN,
+             const TArray<TEntJwwMoji>& moji, int32_t mojiN, const TArray<TEntJwwSunpo>& sunpo,
+             int32_t sunpoN, const TArray<TEntJwwSolid>& solid, int32_t solidN) {
         for (size_t i = 0, n = Used(line, lineN); i < n; ++i) Line(line[i]);
         for (size_t i = 0, n = Used(enko, enkoN); i < n; ++i) Arc(enko[i]);
         for (size_t i = 0, n = Used(ten, tenN); i < n; ++i) Ten(ten[i]);

@@ -20,20 +20,20 @@ class ArchiveWriter;
 // References to one entity list: the document's top level or the members of
 // one block definition. The section reader and writer work on either.
 struct TEntityLists {
-    std::vector<TEntJwwNo>& No;
-    std::vector<TEntJwwLine>& Line;
+    TArray<TEntJwwNo>& No;
+    TArray<TEntJwwLine>& Line;
     int32_t& LineN;
-    std::vector<TEntJwwEnko>& Enko;
+    TArray<TEntJwwEnko>& Enko;
     int32_t& EnkoN;
-    std::vector<TEntJwwTen>& Ten;
+    TArray<TEntJwwTen>& Ten;
     int32_t& TenN;
-    std::vector<TEntJwwMoji>& Moji;
+    TArray<TEntJwwMoji>& Moji;
     int32_t& MojiN;
-    std::vector<TEntJwwSunpo>& Sunpo;
+    TArray<TEntJwwSunpo>& Sunpo;
     int32_t& SunpoN;
-    std::vector<TEntJwwSolid>& Solid;
+    TArray<TEntJwwSolid>& Solid;
     int32_t& SolidN;
-    std::vector<TEntJwwBlock>& Block;
+    TArray<TEntJwwBlock>& Block;
     int32_t& BlockN;
 };
 TEntityLists ListsOf(TEntJwwBlockDef& def);
@@ -65,24 +65,24 @@ enum class TJwFailure {
 class TJwDocument {
 public:
     // ---- Entities (fields keep the file format's names) ----
-    std::vector<TEntJwwNo> EntNo;  // drawing order
-    std::vector<TEntJwwLine> EntLine;
+    TArray<TEntJwwNo> EntNo;  // drawing order
+    TArray<TEntJwwLine> EntLine;
     int32_t EntLineN = 0;
-    std::vector<TEntJwwEnko> EntEnko;
+    TArray<TEntJwwEnko> EntEnko;
     int32_t EntEnkoN = 0;
-    std::vector<TEntJwwTen> EntTen;
+    TArray<TEntJwwTen> EntTen;
     int32_t EntTenN = 0;
-    std::vector<TEntJwwMoji> EntMoji;
+    TArray<TEntJwwMoji> EntMoji;
     int32_t EntMojiN = 0;
-    std::vector<TEntJwwSunpo> EntSunpo;
+    TArray<TEntJwwSunpo> EntSunpo;
     int32_t EntSunpoN = 0;
-    std::vector<TEntJwwSolid> EntSolid;
+    TArray<TEntJwwSolid> EntSolid;
     int32_t EntSolidN = 0;
-    std::vector<TEntJwwBlock> EntBlock;
+    TArray<TEntJwwBlock> EntBlock;
     int32_t EntBlockN = 0;
-    std::vector<TEntJwwBlockDef> EntBlockDef;
+    TArray<TEntJwwBlockDef> EntBlockDef;
     int32_t EntBlockDefN = 0;
-    std::vector<TEntJwwBlockTree> EntBlockTree;
+    TArray<TEntJwwBlockTree> EntBlockTree;
     int32_t EntBlockTreeN = 0;
     int32_t EntBlockNum = 0;  // definitions the writer will emit
 
@@ -113,13 +113,13 @@ public:
 
     // What FileOut writes, entries by kind (index EntKind, kEntLine to
     // kEntBlock): at the top level, and in the definitions it keeps (the
-    // referenced ones), with a checksum of their places (coordinates,
+    // referenced ones), with a hash of their places (coordinates,
     // radii, angles, sizes; every kind in drawing order). A file read back
     // has the tally it was written with.
     struct TWrittenTally {
         int64_t top[8] = {};
         int64_t blocks[8] = {};
-        uint32_t places[8] = {};
+        uint64_t places[8] = {};
         int32_t definitions = 0;
         bool operator==(const TWrittenTally&) const = default;
     };

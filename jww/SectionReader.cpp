@@ -45,7 +45,7 @@ int32_t ReadCount(ArchiveReader& in) {
 }
 
 template <class T>
-void Trim(std::vector<T>& arr, int32_t n, bool release) {
+void Trim(TArray<T>& arr, int32_t n, bool release) {
     arr.resize(static_cast<size_t>(n));
     if (release && arr.capacity() > arr.size() + arr.size() / 4) arr.shrink_to_fit();
 }
@@ -81,7 +81,7 @@ private:
     // Reads a class name after a new-class tag; returns its bytes.
     std::string ReadClassName();
     template <class T, class F>
-    void ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityLists& L, int32_t& order, int kind, F read);
+    void ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_t& order, int kind, F read);
 
     ArchiveReader& in_;
     int ver_;
@@ -103,20 +103,18 @@ std::string SectionReader::ReadClassName() {
 }
 
 template <class T, class F>
-void SectionReader::ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityLists& L, int32_t& order, int kind,
-                             F read) {
-    if (static_cast<size_t>(n) >= arr.size()) {
-        // The document's lists grow in whole steps; a definition's lists grow
-        // as needed (the vector's own growth), since a drawing may hold
-        // thousands of small definitions.
-        arr.resize(step > 0 ? static_cast<size_t>(n / step * step + step) : static_cast<size_t>(n) + 1);
-    }
+void SectionReader::ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_t& order, int kind, F read) {
+    // The record is decoded straight into its place at the end of the list:
+    // nothing is made in advance only to be overwritten.
+    const bool appended = static_cast<size_t>(n) >= arr.size();
+    if (appended) arr.emplace_back();
     try {
         read(arr[static_cast<size_t>(n)]);
     } catch (const ShortReadError&) {
         // A truncated entity is dropped. The data has ended, so the section
         // cannot be complete: the read fails at its end even when no further
         // tag is due (the last entity of a file without an image section).
+        if (appended) arr.pop_back();
         truncated_ = true;
         return;
     }
@@ -126,8 +124,6 @@ void SectionReader::ReadInto(std::vector<T>& arr, int32_t& n, int step, TEntityL
 
 void SectionReader::ReadObjects(TEntityLists L, int32_t count, bool member) {
     const int v = ver_;
-    const int bigStep = member ? 0 : 1000;
-    const int textStep = member ? 0 : 1000;
     const PointDefaults pd = member ? PointDefaults::kMember : PointDefaults::kTopLevel;
     int32_t order = 0;
     for (int32_t k = 0; k < count;) {
@@ -158,27 +154,27 @@ void SectionReader::ReadObjects(TEntityLists L, int32_t count, bool member) {
         }
         switch (kind) {
             case kEntLine:
-                ReadInto(L.Line, L.LineN, bigStep, L, order, kind, [&](TEntJwwLine& e) { ReadLineRec(in_, v, e); });
+                ReadInto(L.Line, L.LineN, L, order, kind, [&](TEntJwwLine& e) { ReadLineRec(in_, v, e); });
                 break;
             case kEntEnko:
-                ReadInto(L.Enko, L.EnkoN, bigStep, L, order, kind, [&](TEntJwwEnko& e) { ReadEnkoRec(in_, v, e); });
+                ReadInto(L.Enko, L.EnkoN, L, order, kind, [&](TEntJwwEnko& e) { ReadEnkoRec(in_, v, e); });
                 break;
             case kEntTen:
-                ReadInto(L.Ten, L.TenN, bigStep, L, order, kind, [&](TEntJwwTen& e) { ReadTenRec(in_, v, e, pd); });
+                ReadInto(L.Ten, L.TenN, L, order, kind, [&](TEntJwwTen& e) { ReadTenRec(in_, v, e, pd); });
                 break;
             case kEntMoji:
-                ReadInto(L.Moji, L.MojiN, textStep, L, order, kind, [&](TEntJwwMoji& e) { ReadMojiRec(in_, v, e); });
+                ReadInto(L.Moji, L.MojiN, L, order, kind, [&](TEntJwwMoji& e) { ReadMojiRec(in_, v, e); });
                 break;
             case kEntSunpo:
-                ReadInto(L.Sunpo, L.SunpoN, textStep, L, order, kind,
+                ReadInto(L.Sunpo, L.SunpoN, L, order, kind,
                          [&](TEntJwwSunpo& e) { ReadSunpoRec(in_, v, e); });
                 break;
             case kEntSolid:
-                ReadInto(L.Solid, L.SolidN, bigStep, L, order, kind,
+                ReadInto(L.Solid, L.SolidN, L, order, kind,
                          [&](TEntJwwSolid& e) { ReadSolidRec(in_, v, e); });
                 break;
             case kEntBlock:
-                ReadInto(L.Block, L.BlockN, bigStep, L, order, kind,
+                ReadInto(L.Block, L.BlockN, L, order, kind,
                          [&](TEntJwwBlock& e) { ReadBlockRec(in_, v, e); });
                 break;
         }

@@ -7,8 +7,6 @@
 #include <initializer_list>
 #include <unordered_map>
 
-#include <zlib.h>
-
 #include "jww/Archive.h"
 #include "jww/EntityRecords.h"
 #include "jww/JwDocument.h"
@@ -44,10 +42,26 @@ bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
     return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
 
+// True when SanitizeText leaves the text as it is: no character below
+// U+0020 and no "^m" or backslash-n pair.
+bool IsClean(const std::u16string& s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (c < 0x20) return false;
+        if ((c == u'^' || c == u'\\') && i + 1 < s.size() && s[i + 1] == (c == u'^' ? u'm' : u'n')) return false;
+    }
+    return true;
+}
+
 // The string of a text as stored: cleaned, then option bits 16, 8 and 1.
-// Dimension texts (entityText false) take bit 16 only.
-std::u16string PrepareText(const std::u16string& text, int opt, bool entityText) {
-    std::u16string s = SanitizeText(text);
+// Dimension texts (entityText false) take bit 16 only. Most texts need
+// none of it and are given back as they are; the others are made in
+// scratch.
+std::u16string_view PrepareText(const std::u16string& text, int opt, bool entityText, std::u16string& scratch) {
+    const int bits = entityText ? opt & (16 | 8 | 1) : opt & 16;
+    if (bits == 0 && IsClean(text)) return text;
+    std::u16string& s = scratch;
+    s = SanitizeText(text);
     if (opt & 16) s = ApplyTextSubstitution(s);
     if (!entityText) return s;
     if ((opt & 8) && StartsWith(s, kTempImagePrefix)) s = kImagePrefix + s.substr(kTempImagePrefix.size());
@@ -59,6 +73,13 @@ std::u16string PrepareText(const std::u16string& text, int opt, bool entityText)
         }
     }
     return s;
+}
+
+// A font name or definition name as stored: cleaned.
+std::u16string_view CleanText(const std::u16string& text, std::u16string& scratch) {
+    if (IsClean(text)) return text;
+    scratch = SanitizeText(text);
+    return scratch;
 }
 
 class SectionWriter {
@@ -93,6 +114,7 @@ private:
     uint32_t classIndex_[9] = {};  // EntKind 1..7 and kClassBlockDef; 0 = not written yet
     uint32_t running_ = 1;
     std::unordered_map<uint32_t, uint32_t> blockNo_;
+    std::u16string font_, text_;  // texts as stored, when they differ from the document's
 };
 
 bool SectionWriter::Valid(const TEntityLists& L, const TEntJwwNo& e) { return IsWrittenEntry(L, e); }
@@ -123,7 +145,7 @@ void SectionWriter::WriteSunpo(const TEntJwwSunpo& e) {
     const int v = ver_;
     out_.AttrOut(v, e.att, kEntSunpo);
     WriteLineRec(out_, v, e.Sen);
-    WriteMojiRec(out_, v, e.Moji, SanitizeText(e.Moji.strFontName), PrepareText(e.Moji.str, opt_, false));
+    WriteMojiRec(out_, v, e.Moji, CleanText(e.Moji.strFontName, font_), PrepareText(e.Moji.str, opt_, false, text_));
     if (v >= fmt::kVer420) {
         out_.U16(e.bSxfMode);
         WriteLineRec(out_, v, e.Ho1);
@@ -164,7 +186,7 @@ void SectionWriter::WriteObjects(const TEntityLists& L, int32_t n) {
             case kEntTen: WriteTenRec(out_, v, L.Ten[k], L.Ten[k].bKariten); break;
             case kEntMoji: {
                 const TEntJwwMoji& t = L.Moji[k];
-                WriteMojiRec(out_, v, t, SanitizeText(t.strFontName), PrepareText(t.str, opt_, true));
+                WriteMojiRec(out_, v, t, CleanText(t.strFontName, font_), PrepareText(t.str, opt_, true, text_));
                 break;
             }
             case kEntSunpo: WriteSunpo(L.Sunpo[k]); continue;  // counts its own objects
@@ -181,7 +203,7 @@ void SectionWriter::WriteBlockDef(TEntJwwBlockDef& d) {
     out_.U32(BlockNumber(d.nNumber));
     out_.U32(d.bRefferd);
     out_.U32(d.dtime);
-    out_.StringOut(SanitizeText(d.strName));
+    out_.StringOut(CleanText(d.strName, text_));
     d.mNo.resize(static_cast<size_t>(std::max(d.N, 0)));
     TEntityLists L = ListsOf(d);
     out_.CountOut(CountObjects(L, d.N));
@@ -193,22 +215,21 @@ void SectionWriter::WriteBlockDef(TEntJwwBlockDef& d) {
 
 namespace {
 
-// Adds the values to a running CRC-32; -0 counts as 0, every NaN alike.
-void AddPlaces(uint32_t& crc, std::initializer_list<double> values) {
+// Adds the values to a running hash (64-bit FNV-1a over whole values);
+// -0 counts as 0, every NaN alike.
+void AddPlaces(uint64_t& hash, std::initializer_list<double> values) {
     for (double v : values) {
         if (v == 0) v = 0;
         uint64_t bits = 0;
         if (v == v) std::memcpy(&bits, &v, sizeof bits);
         else bits = 0x7FF8000000000000ull;
-        uint8_t b[8];
-        for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(bits >> (8 * i));
-        crc = static_cast<uint32_t>(crc32_z(crc, b, sizeof b));
+        hash = (hash ^ bits) * 0x100000001B3ull;
     }
 }
 
-void AddPlacesOf(const TEntityLists& L, const TEntJwwNo& e, uint32_t* places) {
+void AddPlacesOf(const TEntityLists& L, const TEntJwwNo& e, uint64_t* places) {
     const size_t k = static_cast<size_t>(e.EntNo);
-    uint32_t& crc = places[e.EntType];
+    uint64_t& crc = places[e.EntType];
     switch (e.EntType) {
         case kEntLine: {
             const TEntJwwLine& l = L.Line[k];

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/LargeArray.h"
+
 namespace talvine {
 
 // Kinds of the drawing-order list (TEntJwwNo::EntType).
@@ -131,15 +133,15 @@ struct TEntJwwBlockDef {
     uint32_t dtime = 0;     // creation stamp as stored
     std::u16string strName;
     int32_t N = 0;  // number of member entries in mNo
-    std::vector<TEntJwwNo> mNo;
+    TArray<TEntJwwNo> mNo;
     int32_t mLineN = 0, mEnkoN = 0, mTenN = 0, mMojiN = 0, mSunpoN = 0, mSolidN = 0, mBlockN = 0;
-    std::vector<TEntJwwLine> mLine;
-    std::vector<TEntJwwEnko> mEnko;
-    std::vector<TEntJwwTen> mTen;
-    std::vector<TEntJwwMoji> mMoji;
-    std::vector<TEntJwwSunpo> mSunpo;
-    std::vector<TEntJwwSolid> mSolid;
-    std::vector<TEntJwwBlock> mBlock;
+    TArray<TEntJwwLine> mLine;
+    TArray<TEntJwwEnko> mEnko;
+    TArray<TEntJwwTen> mTen;
+    TArray<TEntJwwMoji> mMoji;
+    TArray<TEntJwwSunpo> mSunpo;
+    TArray<TEntJwwSolid> mSolid;
+    TArray<TEntJwwBlock> mBlock;
     bool ref_flag = false;
     int32_t ref_no = -1;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -288,6 +289,34 @@ bool WriteStd(StdStream stream, const std::string& utf8) {
     std::FILE* f = stream == StdStream::kOut ? stdout : stderr;
     const bool ok = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
     return std::fflush(f) == 0 && ok;
+}
+
+namespace {
+constexpr size_t kLargePage = size_t{1} << 21;  // 2 MB, the x86-64 and arm64 huge page
+size_t LargeMapping(size_t bytes) { return (bytes + kLargePage - 1) / kLargePage * kLargePage; }
+}  // namespace
+
+void* AllocateLarge(size_t bytes) {
+    if (bytes == 0 || bytes > SIZE_MAX - 2 * kLargePage) return nullptr;
+    const size_t size = LargeMapping(bytes);
+    // Map one large page more, so that the region can start on a large-page
+    // boundary; the rest is given back at once.
+    void* raw = ::mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (start + kLargePage - 1) & ~(uintptr_t{kLargePage} - 1);
+    if (aligned > start) ::munmap(raw, aligned - start);
+    const size_t tail = kLargePage - (aligned - start);
+    if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+    void* p = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, size, MADV_HUGEPAGE);  // a hint: without it the memory is ordinary
+#endif
+    return p;
+}
+
+void FreeLarge(void* p, size_t bytes) {
+    if (p) ::munmap(p, LargeMapping(bytes));
 }
 
 }  // namespace talvine::platform

@@ -583,4 +583,14 @@ std::u16string UpperCase(const std::u16string& text) { return MapCase(text, LCMA
 
 std::u16string LowerCase(const std::u16string& text) { return MapCase(text, LCMAP_LOWERCASE); }
 
+void* AllocateLarge(size_t bytes) {
+    // Large pages need a privilege users do not have; committed memory of
+    // the ordinary kind, zeroed by the system.
+    return bytes == 0 ? nullptr : VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeLarge(void* p, size_t) {
+    if (p) VirtualFree(p, 0, MEM_RELEASE);
+}
+
 }  // namespace talvine::platform

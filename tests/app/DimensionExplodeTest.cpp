@@ -119,7 +119,7 @@ TEST(Explode, BlockDefinitionsPlacedOrNotAndNoDimensionEntryRemains) {
     SyncCounts(d);
     const int32_t memberLines = d.EntBlockDef[static_cast<size_t>(unused)].mLineN;
     DataTransJWW(d, false);
-    auto noDimension = [](const std::vector<TEntJwwNo>& order, int32_t n) {
+    auto noDimension = [](const TArray<TEntJwwNo>& order, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
             if (order[static_cast<size_t>(i)].EntType == kEntSunpo) return false;
         }

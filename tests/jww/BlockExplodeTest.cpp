@@ -46,7 +46,7 @@ TEST(BlockExplode, LinePlacedWithScaleAndRotation) {
     EXPECT_TRUE(d.EntLine[0].att.nGLayer == 0 && d.EntLine[0].att.nLayer == 0);  // the insert's layers
     ExpectNoBlockData(d);
     EXPECT_EQ(d.Enthd.n2, 0);
-    EXPECT_EQ(d.EntNo, (std::vector<TEntJwwNo>{{0, 0}, {kEntLine, 0}}));  // the insert's entry is emptied
+    EXPECT_EQ(d.EntNo, (TArray<TEntJwwNo>{{0, 0}, {kEntLine, 0}}));  // the insert's entry is emptied
 }
 
 TEST(BlockExplode, NestedPlacementsAreExplodedThroughTheTree) {
@@ -70,7 +70,7 @@ TEST(BlockExplode, NestedPlacementsAreExplodedThroughTheTree) {
     ExpectLine(d.EntLine[2], 120, 0, 120, 4);  // inner's: (100 + 2 * 10, 0) + 2 R90 (2, 0)
     EXPECT_TRUE(d.EntLine[1].att.nGLayer == 6 && d.EntLine[1].att.nLayer == 5);  // kept
     EXPECT_TRUE(d.EntLine[2].att.nGLayer == 4 && d.EntLine[2].att.nLayer == 9);  // the node's
-    EXPECT_EQ(d.EntNo, (std::vector<TEntJwwNo>{{kEntLine, 0}, {0, 0}, {kEntLine, 1}, {kEntLine, 2}}));
+    EXPECT_EQ(d.EntNo, (TArray<TEntJwwNo>{{kEntLine, 0}, {0, 0}, {kEntLine, 1}, {kEntLine, 2}}));
     ExpectNoBlockData(d);
 }
 

@@ -16,7 +16,7 @@ const std::u16string kFont = u"ＭＳ ゴシック";
 
 // The last valid entry of an array (arrays grow beyond their counts).
 template <class T>
-const T& Last(const std::vector<T>& arr, int32_t n) {
+const T& Last(const TArray<T>& arr, int32_t n) {
     return arr.at(static_cast<size_t>(n - 1));
 }
 

@@ -96,7 +96,7 @@ TEST(EntityReader, PointsAndSolidsCarryTheirOptionalTails) {
     ASSERT_EQ(r->doc.EntSolidN, 2);
     EXPECT_EQ(r->doc.EntSolid[0].Color, 0x123456u);
     EXPECT_EQ(r->doc.EntSolid[1].Color, 0u);
-    EXPECT_EQ(r->doc.EntNo, (std::vector<TEntJwwNo>{{3, 0}, {3, 1}, {6, 0}, {6, 1}}));
+    EXPECT_EQ(r->doc.EntNo, (TArray<TEntJwwNo>{{3, 0}, {3, 1}, {6, 0}, {6, 1}}));
 }
 
 TEST(EntityReader, DimensionsBeforeAndFrom420) {
@@ -181,7 +181,7 @@ TEST(EntityReader, BlockDefinitionsWithLongTimeStamps) {
     EXPECT_EQ(win.dtime, 12345u);
     EXPECT_EQ(win.mLineN, 1);
     EXPECT_EQ(win.mMojiN, 1);
-    EXPECT_EQ(win.mNo, (std::vector<TEntJwwNo>{{1, 0}, {4, 0}}));
+    EXPECT_EQ(win.mNo, (TArray<TEntJwwNo>{{1, 0}, {4, 0}}));
     // The tree is built: the insert places "Door", which places nothing known.
     ASSERT_EQ(r->doc.EntBlockTreeN, 2);
     EXPECT_EQ(r->doc.EntBlockTree[0].name, u"Door");

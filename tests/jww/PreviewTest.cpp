@@ -39,7 +39,7 @@ TEST(Preview, NoBudgetReadsTheHeaderOnly) {
         EXPECT_EQ(d.Enthd.strMemo, full.Enthd.strMemo);
         EXPECT_EQ(EntityCount(d), 0);
         EXPECT_EQ(d.Enthd.n1, full.Enthd.n1);  // the file's count
-        EXPECT_EQ(d.EntNo, std::vector<TEntJwwNo>(static_cast<size_t>(full.Enthd.n1)));
+        EXPECT_EQ(d.EntNo, TArray<TEntJwwNo>(static_cast<size_t>(full.Enthd.n1)));
         // The entity list was cut, so the definition count was never reached.
         EXPECT_TRUE(d.EntBlockDefN == 0 && d.Enthd.n2 == 0 && d.EntBlockTreeN == 0);
     }
@@ -79,7 +79,7 @@ TEST(Preview, BudgetEndingInsideADefinitionLeavesTheRestEmpty) {
     ASSERT_TRUE(d.EntBlockDefN == 2 && d.Enthd.n2 == 2);
     const TEntJwwBlockDef& cut = d.EntBlockDef[0];
     EXPECT_TRUE(cut.strName == door.strName && cut.N == 5);
-    EXPECT_EQ(cut.mNo, (std::vector<TEntJwwNo>{door.mNo[0], door.mNo[1], {}, {}, {}}));
+    EXPECT_EQ(cut.mNo, (TArray<TEntJwwNo>{door.mNo[0], door.mNo[1], {}, {}, {}}));
     EXPECT_EQ(cut.mLineN + cut.mTenN + cut.mMojiN + cut.mSunpoN + cut.mBlockN, 2);
     const TEntJwwBlockDef& after = d.EntBlockDef[1];
     EXPECT_TRUE(after.strName.empty() && after.N == 0 && after.mNo.empty());

@@ -100,7 +100,7 @@ TEntJwwAttr Attr(uint8_t style, uint16_t color, uint16_t layer, uint16_t group, 
 
 namespace {
 template <class T>
-void Push(std::vector<T>& arr, int32_t& n, std::vector<TEntJwwNo>& no, int kind, const T& e) {
+void Push(TArray<T>& arr, int32_t& n, TArray<TEntJwwNo>& no, int kind, const T& e) {
     arr.resize(static_cast<size_t>(n));
     arr.push_back(e);
     no.push_back(TEntJwwNo{kind, n});
@@ -530,7 +530,7 @@ void ExpectSameTree(const TEntJwwBlockTree& a, const TEntJwwBlockTree& b, size_t
 }
 
 template <class T>
-void ExpectSameArray(const std::vector<T>& a, const std::vector<T>& b, int32_t n, const char* what) {
+void ExpectSameArray(const TArray<T>& a, const TArray<T>& b, int32_t n, const char* what) {
     ASSERT_GE(a.size(), static_cast<size_t>(n)) << what;
     ASSERT_GE(b.size(), static_cast<size_t>(n)) << what;
     for (size_t i = 0; i < static_cast<size_t>(n); ++i) EXPECT_TRUE(a[i] == b[i]) << what << " element " << i;

@@ -122,7 +122,7 @@ TEST(Writer, SxfDimensionsSplitForOldVersions) {
     EXPECT_EQ(back.EntTen[2].bKariten, 1u);           // Kt1, Kt2 temporary
     EXPECT_EQ(back.EntTen[3].bKariten, 1u);
     EXPECT_EQ(back.EntTen[3].nCode, 4u);              // symbol point keeps its symbol
-    EXPECT_EQ(back.EntNo, (std::vector<TEntJwwNo>{{5, 0}, {1, 0}, {1, 1}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {5, 1}}));
+    EXPECT_EQ(back.EntNo, (TArray<TEntJwwNo>{{5, 0}, {1, 0}, {1, 1}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {5, 1}}));
     EXPECT_EQ(back.EntColS[0], TEntJwwColorExNo{});  // no extended tables below 420
     // A document read from an old version splits nothing.
     back.EntSunpo[0].bSxfMode = 1;
