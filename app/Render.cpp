@@ -1,9 +1,12 @@
 #include "app/Render.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 
@@ -41,6 +44,8 @@ struct TMatrix {
 
 TMatrix Scaling(double s) { return TMatrix{s, 0, 0, s, 0, 0}; }
 
+bool IsImageText(const std::u16string& s) { return s.rfind(u"^@BM", 0) == 0; }
+
 // A placement: scale, then rotate, then move to the insertion point.
 TMatrix Placement(const TEntJwwBlock& b) {
     const double cs = math::Cos(b.radKaitenKaku), sn = math::Sin(b.radKaitenKaku);
@@ -48,10 +53,137 @@ TMatrix Placement(const TEntJwwBlock& b) {
                    b.DPKijunTen_y};
 }
 
+// ---- Image files ---------------------------------------------------------
+
+// Larger files are not drawn: the picture would hold them a third larger.
+constexpr long long kMaxImageBytes = 32LL << 20;
+
+// The type of an image by its first bytes; "" for anything a picture cannot
+// show, which is then never taken into one.
+std::string ImageMime(const std::string& b) {
+    using namespace std::string_view_literals;
+    auto starts = [&b](std::string_view magic, size_t at = 0) {
+        return b.size() >= at + magic.size() && std::string_view(b).substr(at, magic.size()) == magic;
+    };
+    if (starts("\x89PNG\r\n\x1a\n"sv)) return "image/png";
+    if (starts("\xff\xd8\xff"sv)) return "image/jpeg";
+    if (starts("GIF87a"sv) || starts("GIF89a"sv)) return "image/gif";
+    if (starts("RIFF"sv) && starts("WEBP"sv, 8)) return "image/webp";
+    // "BM" alone begins many files: the size of the header that follows the
+    // file header must also be one that bitmaps use.
+    if (starts("BM"sv) && b.size() >= 18) {
+        const uint32_t info = static_cast<uint8_t>(b[14]) | static_cast<uint8_t>(b[15]) << 8 |
+                              static_cast<uint32_t>(static_cast<uint8_t>(b[16])) << 16 |
+                              static_cast<uint32_t>(static_cast<uint8_t>(b[17])) << 24;
+        for (uint32_t size : {12u, 40u, 52u, 56u, 64u, 108u, 124u})
+            if (info == size) return "image/bmp";
+    }
+    return "";
+}
+
+// The image in the file at path; nullptr when there is none, it cannot be
+// read whole, it is too large or it is not an image.
+std::shared_ptr<const TImageData> LoadImage(const std::string& path) {
+    if (!platform::FileExists(path)) return nullptr;
+    platform::File f = platform::File::OpenRead(path);
+    const long long size = f.IsOpen() ? f.Size() : -1;
+    if (size <= 0 || size > kMaxImageBytes) return nullptr;
+    auto image = std::make_shared<TImageData>();
+    image->bytes.resize(static_cast<size_t>(size));
+    for (size_t got = 0; got < image->bytes.size();) {
+        const long long n = f.Read(image->bytes.data() + got, image->bytes.size() - got);
+        if (n <= 0) return nullptr;
+        got += static_cast<size_t>(n);
+    }
+    image->mime = ImageMime(image->bytes);
+    return image->mime.empty() ? nullptr : image;
+}
+
+// A stored name without its ".gz" (any case): the uncompressed file's name.
+std::u16string PlainImageName(const std::u16string& name) {
+    try {
+        if (GetLowerExt(name) == u".gz") return name.substr(0, name.size() - 3);
+    } catch (const std::invalid_argument&) {
+    }
+    return name;
+}
+
+// The images that image texts name, each looked up and read once.
+class TImageFiles {
+public:
+    TImageFiles(const TJwDocument& doc, const std::string& drawingFolder) : doc_(doc), folder_(drawingFolder) {}
+
+    // The image of a path as it stands in an image text; nullptr when none.
+    std::shared_ptr<const TImageData> Find(const std::u16string& name) {
+        auto [it, fresh] = found_.try_emplace(name);
+        if (fresh) it->second = Look(name);
+        return it->second;
+    }
+
+private:
+    std::shared_ptr<const TImageData> Look(const std::u16string& name) const {
+        static const std::u16string kBound = u"%temp%";
+        if (name.compare(0, kBound.size(), kBound) == 0) return Bound(name.substr(kBound.size()));
+        for (const std::string& path : OnDisk(name))
+            if (auto image = LoadImage(path)) return image;
+        // A drawing saved with its image paths cut to file names may still
+        // carry the images.
+        return Bound(ExtractFileNameSafe(name));
+    }
+
+    // A bound image by name: its file in the document's folder, else the
+    // first image whose stored name begins with it, as the writer matches
+    // them (a text names plan.jpg, the drawing stores plan.jpg.gz).
+    std::shared_ptr<const TImageData> Bound(const std::u16string& name) const {
+        if (doc_.BindImageFolder.empty() || !TJwDocument::IsSafeImageName(name)) return nullptr;
+        if (auto image = LoadImage(doc_.ImagePath(name))) return image;
+        const std::u16string upper = UpperStr(name);
+        const size_t n = std::min(doc_.BindImage.size(), static_cast<size_t>(std::max(doc_.BindImageN, 0)));
+        for (size_t i = 0; i < n; ++i) {
+            if (UpperStr(doc_.BindImage[i].Fname).compare(0, upper.size(), upper) != 0) continue;
+            const std::u16string plain = PlainImageName(doc_.BindImage[i].Fname);
+            return TJwDocument::IsSafeImageName(plain) ? LoadImage(doc_.ImagePath(plain)) : nullptr;
+        }
+        return nullptr;
+    }
+
+    // Where a file named by a path may be, in order: the path itself when
+    // absolute, else relative to the drawing's folder; its file name in the
+    // drawing's folder. A network path (two separators first) is only
+    // looked for by its file name: drawing a file from elsewhere must not
+    // make the system connect to a server that file names.
+    std::vector<std::string> OnDisk(const std::u16string& name) const {
+        std::vector<std::string> paths;
+        std::string path = Utf16ToUtf8(name);
+        // Drawings come from Windows, where either slash separates folders.
+        const char sep = platform::PathSeparator();
+        for (char& c : path)
+            if (c == '\\' || c == '/') c = sep;
+        const bool drive = path.size() >= 2 && path[1] == ':';
+        const bool network = path.size() >= 2 && path[0] == sep && path[1] == sep;
+        if (!path.empty() && path[0] == sep) {
+            if (!network) paths.push_back(path);
+        } else if (drive) {
+            if (sep == '\\' && path.size() >= 3 && path[2] == sep) paths.push_back(path);
+        } else if (!path.empty() && !folder_.empty()) {
+            paths.push_back(folder_ + path);
+        }
+        const std::u16string file = ExtractFileNameSafe(name);
+        if (!file.empty() && !folder_.empty()) paths.push_back(folder_ + Utf16ToUtf8(file));
+        return paths;
+    }
+
+    const TJwDocument& doc_;
+    const std::string folder_;
+    std::unordered_map<std::u16string, std::shared_ptr<const TImageData>> found_;
+};
+
+// ---- Primitives ------------------------------------------------------------
+
 class TCollector {
 public:
     TCollector(const TJwDocument& doc, const TRenderOptions& options, std::vector<TPrimitive>& out)
-        : doc_(doc), options_(options), out_(out) {
+        : doc_(doc), options_(options), out_(out), images_(doc, options.drawingFolder) {
         for (size_t i = 0; i < doc.EntBlockDef.size() && static_cast<int32_t>(i) < doc.EntBlockDefN; ++i)
             byNumber_.try_emplace(doc.EntBlockDef[i].nNumber, static_cast<int32_t>(i));
     }
@@ -132,8 +264,9 @@ private:
     }
 
     bool Text(const TEntJwwMoji& t, const TMatrix& m, bool added) {
-        // A bound image's placement is not a text to read.
-        if (t.str.rfind(u"^@BM", 0) == 0) return true;
+        // An image's placement is not a text to read (List draws the image
+        // of a text entity; a dimension's text places none).
+        if (IsImageText(t.str)) return true;
         TPrimitive p = Start(TPrimitive::kText, t.att, added);
         Put(p, m, t.start_x, t.start_y);
         Put(p, m, t.end_x, t.end_y);
@@ -148,6 +281,32 @@ private:
         const double rad = t.degKakudo * kPi / 180;
         m.Apply(math::Cos(rad), math::Sin(rad), vx, vy);
         p.degrees = math::Atan2(vy - uy, vx - ux) * 180 / kPi;
+        return Add(std::move(p));
+    }
+
+    // An image text places the image its path names; nothing is drawn when
+    // the image cannot be found or has no area.
+    //
+    //   P3 +-------------+ P2
+    //      |    image    | h        P0: the text's start
+    //   P0 +-------------+ P1       P0 -> P1: w long, turned by the sixth
+    //            w                  number (degrees, counterclockwise)
+    bool Image(const TEntJwwMoji& t, const TMatrix& m) {
+        const TImageTextInfo info = ParseImageText(t.str);
+        const double w = info.d[0], h = info.d[1];
+        if (info.name.empty() || !(w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h))) return true;
+        std::shared_ptr<const TImageData> image = images_.Find(info.name);
+        if (!image) return true;
+        const double rad = std::isfinite(info.d[5]) ? info.d[5] * kPi / 180 : 0;
+        const double cs = math::Cos(rad), sn = math::Sin(rad);
+        TPrimitive p;
+        p.kind = TPrimitive::kImage;
+        p.image = std::move(image);
+        const double x = t.start_x, y = t.start_y;
+        Put(p, m, x, y);
+        Put(p, m, x + w * cs, y + w * sn);
+        Put(p, m, x + w * cs - h * sn, y + w * sn + h * cs);
+        Put(p, m, x - h * sn, y + h * cs);
         return Add(std::move(p));
     }
 
@@ -225,7 +384,10 @@ private:
                 case kEntLine: ok = Line(L.Line[u], m, added(b ? &b->lines : nullptr)); break;
                 case kEntEnko: ok = Arc(L.Enko[u], m, false); break;
                 case kEntTen: ok = Point(L.Ten[u], m, added(b ? &b->points : nullptr)); break;
-                case kEntMoji: ok = Text(L.Moji[u], m, added(b ? &b->texts : nullptr)); break;
+                case kEntMoji:
+                    ok = IsImageText(L.Moji[u].str) ? Image(L.Moji[u], m)
+                                                    : Text(L.Moji[u], m, added(b ? &b->texts : nullptr));
+                    break;
                 case kEntSunpo: ok = Dimension(L.Sunpo[u], m); break;
                 case kEntSolid: ok = Solid(L.Solid[u], m, false); break;
                 case kEntBlock: {
@@ -248,6 +410,7 @@ private:
     const TRenderOptions& options_;
     std::vector<TPrimitive>& out_;
     std::unordered_map<uint32_t, int32_t> byNumber_;
+    TImageFiles images_;
     double scale_ = 1;  // of the top-level entity being drawn
 };
 
@@ -324,6 +487,51 @@ std::string Escaped(const std::u16string& text) {
     return out;
 }
 
+std::string Base64(const std::string& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16;
+        if (n > 1) v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8;
+        if (n > 2) v |= static_cast<uint8_t>(bytes[i + 2]);
+        out += kDigits[v >> 18 & 63];
+        out += kDigits[v >> 12 & 63];
+        out += n > 1 ? kDigits[v >> 6 & 63] : '=';
+        out += n > 2 ? kDigits[v & 63] : '=';
+    }
+    return out;
+}
+
+// An image on its corners. SVG draws an image upright in a rectangle, top
+// left (x, y): the rectangle takes the image's width and height, and a
+// transform about that corner turns it (rotate) or, when a block mirrors,
+// shears or stretches it, maps it onto the parallelogram (matrix).
+void ImageElement(std::string& s, const TPrimitive& p) {
+    if (!p.image || p.xy.size() < 8) return;
+    // Corners on the SVG's y-down axis.
+    const double x0 = p.xy[0], y0 = -p.xy[1], x1 = p.xy[2], y1 = -p.xy[3], x3 = p.xy[6], y3 = -p.xy[7];
+    const double w = std::hypot(x1 - x0, y1 - y0), h = std::hypot(x0 - x3, y0 - y3);
+    if (!(w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h))) return;
+    // Unit vectors along the image's top edge (a, b) and down its side (c, d).
+    const double a = (x1 - x0) / w, b = (y1 - y0) / w, c = (x0 - x3) / h, d = (y0 - y3) / h;
+    constexpr double kEps = 1e-9;
+    s += "<image x=\"" + Num(x3) + "\" y=\"" + Num(y3) + "\" width=\"" + Num(w) + "\" height=\"" + Num(h) +
+         "\" preserveAspectRatio=\"none\"";
+    const bool turnOnly = std::fabs(a - d) < kEps && std::fabs(b + c) < kEps;
+    if (turnOnly && (std::fabs(b) >= kEps || a < 0)) {
+        double degrees = math::Atan2(b, a) * 180 / kPi;
+        if (degrees <= -180 + kEps) degrees += 360;  // half a turn either way: 180
+        s += " transform=\"rotate(" + Num(degrees) + " " + Num(x3) + " " + Num(y3) + ")\"";
+    } else if (!turnOnly) {
+        const double e = x3 - (a * x3 + c * y3), f = y3 - (b * x3 + d * y3);
+        s += " transform=\"matrix(" + Num(a) + " " + Num(b) + " " + Num(c) + " " + Num(d) + " " + Num(e) + " " +
+             Num(f) + ")\"";
+    }
+    s += " xlink:href=\"data:" + p.image->mime + ";base64," + Base64(p.image->bytes) + "\"/>\n";
+}
+
 // The bounding box of every coordinate of the primitives.
 struct TBox {
     double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
@@ -391,6 +599,7 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
             s += " fill=\"" + Colour(p.added ? kAddedColour : p.rgb) + "\">" + Escaped(p.text) + "</text>\n";
             break;
         }
+        case TPrimitive::kImage: ImageElement(s, p); break;
     }
 }
 
@@ -423,8 +632,9 @@ std::string SvgOf(const std::vector<TPicture>& pictures) {
     const double pixels = 1600.0 / std::max(totalW, totalH);
 
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(totalW * pixels) + "\" height=\"" +
-         Num(totalH * pixels) + "\" viewBox=\"0 0 " + Num(totalW) + " " + Num(totalH) + "\">\n";
+    s += "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" +
+         Num(totalW * pixels) + "\" height=\"" + Num(totalH * pixels) + "\" viewBox=\"0 0 " + Num(totalW) + " " +
+         Num(totalH) + "\">\n";
     s += "<rect x=\"0\" y=\"0\" width=\"" + Num(totalW) + "\" height=\"" + Num(totalH) + "\" fill=\"#d8d8d8\"/>\n";
     for (size_t k = 0; k < pictures.size(); ++k) {
         const TPicture& pic = pictures[k];
@@ -452,15 +662,92 @@ std::string SvgOf(const std::vector<TPicture>& pictures) {
 
 namespace {
 
+constexpr char kImageFolderPrefix[] = "render-";
+
+std::string WithoutSeparator(std::string folder) {
+    while (!folder.empty() && platform::IsPathSeparator(static_cast<unsigned char>(folder.back()))) folder.pop_back();
+    return folder;
+}
+
+// Removes the files in folder, then the folder; true when it is gone.
+bool RemoveFolderAndFiles(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    if (platform::ListDir(folder, entries))
+        for (const platform::DirEntry& e : entries)
+            if (!e.isDir) platform::RemoveFile(AddPathDelim(folder) + e.name);
+    return platform::RemoveDir(WithoutSeparator(folder));
+}
+
+// The folders "render-<pid>-<n>" in base of processes that no longer run
+// (ended while drawing), with their files.
+void RemoveStaleImageFolders(const std::string& base) {
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDir(base, entries)) return;
+    const std::string prefix = kImageFolderPrefix;
+    for (const platform::DirEntry& e : entries) {
+        if (!e.isDir || e.isLink || e.name.compare(0, prefix.size(), prefix) != 0) continue;
+        long long pid = 0;
+        size_t i = prefix.size();
+        for (; i < e.name.size() && e.name[i] >= '0' && e.name[i] <= '9' && pid < (1LL << 40); ++i)
+            pid = pid * 10 + (e.name[i] - '0');
+        if (i == prefix.size() || i >= e.name.size() || e.name[i] != '-') continue;
+        if (pid <= 0 || pid == platform::ProcessId() || platform::ProcessRunning(pid)) continue;
+        RemoveFolderAndFiles(base + e.name);
+    }
+}
+
+// A folder for the bound images of one drawing while it is drawn, removed
+// with its files afterwards: "render-<pid>-<n>" in this user's runtime
+// folder. Not the process's work folder (MakeWorkFolder): the window draws
+// while its own, of that same name, is in use, and removing it when empty
+// would take it from the window.
+class TImageFolder {
+public:
+    TImageFolder() {
+        static std::atomic<unsigned> serial{0};
+        base_ = platform::UserRuntimeDir("talvine");
+        if (base_.empty() || !platform::ForceDirectories(base_)) return;
+        RemoveStaleImageFolders(base_);
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::string folder = base_ + kImageFolderPrefix + std::to_string(platform::ProcessId()) + "-" +
+                                       std::to_string(serial++);
+            if (platform::DirExists(folder)) continue;
+            if (!platform::ForceDirectories(folder)) return;
+            path_ = AddPathDelim(folder);
+        }
+    }
+    ~TImageFolder() {
+        if (path_.empty()) return;
+        RemoveFolderAndFiles(path_);
+        platform::RemoveDir(WithoutSeparator(base_));  // when nothing else is in it
+    }
+    TImageFolder(const TImageFolder&) = delete;
+    TImageFolder& operator=(const TImageFolder&) = delete;
+    const std::string& path() const { return path_; }  // "" when none could be made
+
+private:
+    std::string base_, path_;
+};
+
 template <class Doc>
-bool PicturesOf(Doc& doc, const std::string& src, bool compare, const TRenderOptions& options,
+bool PicturesOf(Doc& doc, const std::string& src, bool compare, const TRenderOptions& given,
                 std::vector<TPicture>& pictures, std::string& error) {
-    doc.BindImageExp = false;
-    doc.BindImageExr = false;
+    TRenderOptions options = given;
+    if (options.drawingFolder.empty()) {
+        size_t n = src.size();
+        while (n > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(src[n - 1]))) --n;
+        options.drawingFolder = n > 0 ? src.substr(0, n) : std::string(".") + platform::PathSeparator();
+    }
+    // A drawing's bound images are drawn from files (a figure has none).
+    std::optional<TImageFolder> images;
+    if constexpr (std::is_same_v<Doc, TJwwData>) images.emplace();
+    doc.BindImageFolder = images ? images->path() : std::string();
+    doc.BindImageExp = doc.BindImageExr = !doc.BindImageFolder.empty();
     if (!doc.FileIn(src)) {
         error = "cannot read " + src + (doc.LastError.empty() ? "" : ": " + doc.LastError);
         return false;
     }
+    if (doc.BindImageExp) doc.BindImageExplode();
     double pw = 0, ph = 0;
     if constexpr (std::is_same_v<Doc, TJwwData>) PaperSize(doc, pw, ph);
     TPicture before;

@@ -8,9 +8,18 @@
 // and temporary points are drawn only on request, as Jw_cad shows them.
 // Colours and line types come from the drawing's pen and line-type tables
 // (a figure, which has none, takes the default ones).
+//
+// Images: a text whose string begins "^@BM" places an image. After the
+// prefix come the image's path, a comma and numbers: the first two are the
+// image's width and height on the drawing (one number gives both), the
+// sixth its turn in degrees about its lower left corner, which is the
+// text's start; the others do not change the picture. A path beginning
+// "%temp%" names a bound image (the drawing carries the file); any other
+// names a file on disk. An image that cannot be found draws nothing.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,12 +28,20 @@
 
 namespace talvine {
 
+// The bytes of an image file and their type, read once and shared by every
+// placement of the image.
+struct TImageData {
+    std::string bytes;
+    std::string mime;  // "image/png", "image/jpeg", ... from the first bytes
+};
+
 struct TPrimitive {
-    enum Kind { kLine, kCurve, kPoint, kText, kSolid };
+    enum Kind { kLine, kCurve, kPoint, kText, kSolid, kImage };
     Kind kind = kLine;
     // kLine: the two ends; kCurve: the arc or ellipse as a polyline; kPoint:
     // the point; kText: the start and the end of the run; kSolid: the
-    // corners.
+    // corners; kImage: the image's lower left, lower right, upper right and
+    // upper left corners (a parallelogram when a block shears it).
     std::vector<double> xy;
     uint32_t rgb = 0;             // 0xRRGGBB
     double width = 0;             // of the line on the paper, mm; 0: the thinnest
@@ -36,6 +53,7 @@ struct TPrimitive {
     double height = 0, charWidth = 0, spacing = 0, degrees = 0;
     bool added = false;          // made by the conversion (TRenderOptions::before)
     bool fromDimension = false;  // a part of a dimension
+    std::shared_ptr<const TImageData> image;  // kImage: never null
 };
 
 struct TListCounts;
@@ -48,10 +66,20 @@ struct TRenderOptions {
     // At most this many primitives (a file that places blocks very often
     // would give a picture no viewer can open); false beyond.
     size_t maxPrimitives = 2'000'000;
+    // The folder of the drawing, with a trailing separator: an image named
+    // by a path is looked for at that path (absolute, not on the network)
+    // or relative to this folder, then by its file name in this folder.
+    // Empty: only at an absolute path.
+    std::string drawingFolder;
 };
 
 // The primitives of a drawing or a figure, in drawing order (placed blocks
 // at their place in the order). False when there would be too many.
+// Reads the image files that image texts name: bound images from the
+// document's BindImageFolder as uncompressed files (BindImageExplode makes
+// them from .gz ones), other images as TRenderOptions::drawingFolder says.
+// Only files whose first bytes show a PNG, JPEG, GIF, BMP or WebP image
+// are taken, so that a drawing cannot bring any other file into a picture.
 bool DrawPrimitives(const TJwwData& doc, const TRenderOptions& options, std::vector<TPrimitive>& out);
 bool DrawPrimitives(const TJwsData& doc, const TRenderOptions& options, std::vector<TPrimitive>& out);
 
@@ -83,7 +111,9 @@ std::string SvgOf(const std::vector<TPicture>& pictures);
 // The SVG of the drawing or figure at src (by its extension); with compare,
 // the file and, beside it, what converting it makes of it, the entities
 // the conversion adds marked. False with a message in English when the file
-// cannot be read or drawn.
+// cannot be read or drawn. A drawing's bound images are extracted into a
+// folder of their own while it is drawn and removed with it; images named
+// by a path are looked for beside the file unless options say elsewhere.
 bool RenderFile(const std::string& src, bool compare, const TRenderOptions& options, std::string& svg,
                 std::string& error);
 // Writes svg to path (replacing a file there); false when it cannot.
