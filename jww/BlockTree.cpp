@@ -155,6 +155,7 @@ void TJwDocument::BuildBlockTree() {
             node.r4 = parent.r3 * l2 + parent.r4 * l4;
             node.defno = resolve(b.nNumber);
             if (node.defno >= 0) node.name = nameOf(node.defno);
+            ReserveMore(EntBlockTree);
             EntBlockTree.push_back(std::move(node));
         }
     }

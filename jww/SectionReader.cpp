@@ -107,7 +107,10 @@ void SectionReader::ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_
     // The record is decoded straight into its place at the end of the list:
     // nothing is made in advance only to be overwritten.
     const bool appended = static_cast<size_t>(n) >= arr.size();
-    if (appended) arr.emplace_back();
+    if (appended) {
+        ReserveMore(arr);
+        arr.emplace_back();
+    }
     try {
         read(arr[static_cast<size_t>(n)]);
     } catch (const ShortReadError&) {

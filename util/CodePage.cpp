@@ -13,6 +13,7 @@
 // its units one by one (see WideToAnsi).
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "util/Func_2.h"
@@ -94,12 +95,14 @@ void AppendAnsiBytes(std::u16string_view text, ByteArray& out) {
     const size_t start = out.size();
     out.resize(start + text.size() * 2);  // at most two bytes a unit
     uint8_t* p = out.data() + start;
+    Cp932Memo* memo = nullptr;
     for (char16_t c : text) {
         if (c < 0x80) {
             *p++ = static_cast<uint8_t>(c);
             continue;
         }
-        const uint32_t e = Memo().Encode(c);
+        if (!memo) memo = &Memo();
+        const uint32_t e = memo->Encode(c);
         if (e == kNone) {
             const std::string whole = platform::WideToAnsi(std::u16string(text));
             out.resize(start);
@@ -123,22 +126,32 @@ std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n) {
     // Code page 932 never uses a zero byte inside a character.
     if (const void* nul = std::memchr(bytes, 0, n))
         n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes);
-    std::u16string out(n, u'\0');  // at most one unit a byte
+    // At most one unit a byte. Decoded on the stack first, so that a text
+    // short enough for the string's own room (such as a seven-character
+    // font name of thirteen bytes) allocates nothing.
+    char16_t local[128];
+    std::u16string longer;
+    char16_t* out = local;
+    if (n > std::size(local)) {
+        longer.resize(n);
+        out = longer.data();
+    }
     size_t k = 0;
+    Cp932Memo* memo = nullptr;
     for (size_t i = 0; i < n; ++i) {
         const uint8_t b = bytes[i];
         if (b < 0x80) {
             out[k++] = b;
             continue;
         }
+        if (!memo) memo = &Memo();
         const bool pair = IsLeadByte(b);
-        const uint32_t d = !pair ? Memo().Decode(0, b) : i + 1 < n ? Memo().Decode(b, bytes[i + 1]) : kNone;
+        const uint32_t d = !pair ? memo->Decode(0, b) : i + 1 < n ? memo->Decode(b, bytes[i + 1]) : kNone;
         if (d == kNone) return platform::AnsiToWide(reinterpret_cast<const char*>(bytes), n);
         out[k++] = static_cast<char16_t>(d);
         i += pair ? 1 : 0;
     }
-    out.resize(k);
-    return out;
+    return std::u16string(out, k);
 }
 
 }  // namespace talvine

@@ -464,7 +464,6 @@ std::u16string IntToStrDec(int32_t n) {
     return std::u16string(s.begin(), s.end());
 }
 
-bool IsFiniteNum(double x) { return std::isfinite(x); }
 
 double RoundDigits(int digits, int mode, double x) {
     double scale = 1;

@@ -9,6 +9,7 @@
 // C:\img\a.jpg) are texts and split at backslash, slash and colon.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -83,7 +84,7 @@ int32_t StrToIntDef0(const std::u16string& text);
 // The number the whole text spells ("." decimal point); 0 when invalid.
 double StrToFloatDef0(const std::u16string& text);
 std::u16string IntToStrDec(int32_t n);
-bool IsFiniteNum(double x);
+inline bool IsFiniteNum(double x) { return std::isfinite(x); }
 // Rounds |x| scaled by 10^digits (digits 1..9, else 1): mode 0 truncates,
 // mode 1 rounds away from zero, other modes round half away from zero.
 double RoundDigits(int digits, int mode, double x);

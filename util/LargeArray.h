@@ -5,6 +5,7 @@
 // the ordinary heap), from operator new.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <new>
@@ -56,5 +57,19 @@ private:
 
 template <class T>
 using TArray = std::vector<T, TArrayAllocator<T>>;
+
+// Room for count more elements. The capacity at least doubles, as the
+// vector's own growth does, but an array that outgrows 256 kB goes straight
+// to 2 MB, so that on its way to large pages it does not first fill
+// megabytes of small ones, one page fault each.
+template <class T>
+void ReserveMore(TArray<T>& a, size_t count = 1) {
+    if (a.capacity() - a.size() >= count) return;
+    constexpr size_t kJump = (size_t{256} << 10) / sizeof(T);
+    constexpr size_t kLarge = (TArrayAllocator<T>::kLargeBytes + sizeof(T) - 1) / sizeof(T);
+    size_t want = std::max({a.size() + count, a.capacity() * 2, size_t{16}});
+    if (want > kJump && want < kLarge) want = kLarge;
+    a.reserve(want);
+}
 
 }  // namespace talvine
