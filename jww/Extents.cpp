@@ -189,6 +189,8 @@ public:
 private:
     struct Ellipse {
         double cx, cy, r, f, tilt;
+        // Cosine and sine of the tilt, taken once for all its points.
+        double cosTilt = math::Cos(tilt), sinTilt = math::Sin(tilt);
     };
 
     // Point at parameter t of the ellipse: centre + rotation by the tilt of
@@ -198,7 +200,7 @@ private:
         Local(el, ex, ey);
     }
     void Local(const Ellipse& el, double ex, double ey) {
-        const double c = math::Cos(el.tilt), s = math::Sin(el.tilt);
+        const double c = el.cosTilt, s = el.sinTilt;
         Point(el.cx + c * ex - s * ey, el.cy + s * ex + c * ey);
     }
     void Samples(const Ellipse& el, double start, double step) {
