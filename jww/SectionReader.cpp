@@ -14,6 +14,7 @@
 // list or of a member list the tags read so far are compared with it, and
 // the list ends when it is used up; definitions are read only while budget
 // is left (their own heads take none).
+#include <algorithm>
 #include <cstring>
 
 #include "jww/Archive.h"
@@ -37,6 +38,14 @@ void CheckPlausibleCount(const ArchiveReader& in, int64_t count, long long minBy
     const long long left = in.Remaining();
     // Every object but a truncated last one needs minBytes.
     if (left >= 0 && count > left / minBytes + 1) throw JwIoError(fmt::kErrIo);
+}
+
+// The most objects of record bytes each that the data left can hold, and
+// no more than left.
+size_t BoundBy(long long remaining, size_t record, int32_t left) {
+    const size_t objects = left > 0 ? static_cast<size_t>(left) : 0;
+    if (remaining < 0) return objects;
+    return std::min(objects, static_cast<size_t>(remaining) / record + 1);
 }
 
 int32_t ReadCount(ArchiveReader& in) {
@@ -81,7 +90,10 @@ private:
     // Reads a class name after a new-class tag; returns its bytes.
     std::string ReadClassName();
     template <class T, class F>
-    void ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_t& order, int kind, F read);
+    void ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_t& order, int kind, int32_t left, F read);
+    // The most entities of kind that the rest of a list of left objects
+    // can hold, going by the data left and the smallest record of the kind.
+    size_t AtMost(int kind, int32_t left) const;
 
     ArchiveReader& in_;
     int ver_;
@@ -102,13 +114,34 @@ std::string SectionReader::ReadClassName() {
     return std::string(scratch_, len);
 }
 
+size_t SectionReader::AtMost(int kind, int32_t left) const {
+    // Every attribute block is two bytes shorter before version 351.
+    const size_t shrink = ver_ >= fmt::kVer351 ? 0 : fmt::kAttrSize - fmt::kAttrSizeOld;
+    size_t record = 0;
+    switch (kind) {
+        case kEntLine: record = fmt::kLineSize; break;
+        case kEntEnko: record = fmt::kEnkoSize; break;
+        case kEntTen: record = fmt::kTenSize; break;
+        case kEntMoji: record = fmt::kMojiFixedSize + 2; break;  // two empty strings
+        case kEntSunpo:
+            // Its attributes, line and text; from 420 the SXF part.
+            record = fmt::kAttrSize + fmt::kLineSize + fmt::kMojiFixedSize + 2 - 3 * shrink;
+            if (ver_ >= fmt::kVer420) record += 2 + 2 * fmt::kLineSize + 4 * fmt::kTenSize - 6 * shrink;
+            return BoundBy(in_.Remaining(), record + 2, left);
+        case kEntSolid: record = fmt::kSolidSize; break;
+        case kEntBlock: record = fmt::kBlockSize; break;
+    }
+    return BoundBy(in_.Remaining(), record - shrink + 2, left);  // a class tag takes at least two bytes
+}
+
 template <class T, class F>
-void SectionReader::ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_t& order, int kind, F read) {
+void SectionReader::ReadInto(TArray<T>& arr, int32_t& n, TEntityLists& L, int32_t& order, int kind, int32_t left,
+                             F read) {
     // The record is decoded straight into its place at the end of the list:
     // nothing is made in advance only to be overwritten.
     const bool appended = static_cast<size_t>(n) >= arr.size();
     if (appended) {
-        ReserveMore(arr);
+        if (arr.size() == arr.capacity()) ReserveMore(arr, 1, arr.size() + AtMost(kind, left));
         arr.emplace_back();
     }
     try {
@@ -155,30 +188,28 @@ void SectionReader::ReadObjects(TEntityLists L, int32_t count, bool member) {
             }
             if (kind == 0) continue;  // not an entity class: nothing to read, not counted
         }
+        const int32_t left = count - k;
         switch (kind) {
             case kEntLine:
-                ReadInto(L.Line, L.LineN, L, order, kind, [&](TEntJwwLine& e) { ReadLineRec(in_, v, e); });
+                ReadInto(L.Line, L.LineN, L, order, kind, left, [&](TEntJwwLine& e) { ReadLineRec(in_, v, e); });
                 break;
             case kEntEnko:
-                ReadInto(L.Enko, L.EnkoN, L, order, kind, [&](TEntJwwEnko& e) { ReadEnkoRec(in_, v, e); });
+                ReadInto(L.Enko, L.EnkoN, L, order, kind, left, [&](TEntJwwEnko& e) { ReadEnkoRec(in_, v, e); });
                 break;
             case kEntTen:
-                ReadInto(L.Ten, L.TenN, L, order, kind, [&](TEntJwwTen& e) { ReadTenRec(in_, v, e, pd); });
+                ReadInto(L.Ten, L.TenN, L, order, kind, left, [&](TEntJwwTen& e) { ReadTenRec(in_, v, e, pd); });
                 break;
             case kEntMoji:
-                ReadInto(L.Moji, L.MojiN, L, order, kind, [&](TEntJwwMoji& e) { ReadMojiRec(in_, v, e); });
+                ReadInto(L.Moji, L.MojiN, L, order, kind, left, [&](TEntJwwMoji& e) { ReadMojiRec(in_, v, e); });
                 break;
             case kEntSunpo:
-                ReadInto(L.Sunpo, L.SunpoN, L, order, kind,
-                         [&](TEntJwwSunpo& e) { ReadSunpoRec(in_, v, e); });
+                ReadInto(L.Sunpo, L.SunpoN, L, order, kind, left, [&](TEntJwwSunpo& e) { ReadSunpoRec(in_, v, e); });
                 break;
             case kEntSolid:
-                ReadInto(L.Solid, L.SolidN, L, order, kind,
-                         [&](TEntJwwSolid& e) { ReadSolidRec(in_, v, e); });
+                ReadInto(L.Solid, L.SolidN, L, order, kind, left, [&](TEntJwwSolid& e) { ReadSolidRec(in_, v, e); });
                 break;
             case kEntBlock:
-                ReadInto(L.Block, L.BlockN, L, order, kind,
-                         [&](TEntJwwBlock& e) { ReadBlockRec(in_, v, e); });
+                ReadInto(L.Block, L.BlockN, L, order, kind, left, [&](TEntJwwBlock& e) { ReadBlockRec(in_, v, e); });
                 break;
         }
         ++k;

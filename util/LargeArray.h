@@ -13,6 +13,14 @@
 
 #include "util/Platform.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TALVINE_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TALVINE_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace talvine {
 
 template <class T>
@@ -46,7 +54,7 @@ struct TArrayAllocator {
 
 private:
     static bool IsLarge(size_t n) {
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef TALVINE_ADDRESS_SANITIZER
         (void)n;
         return false;
 #else
@@ -60,16 +68,28 @@ using TArray = std::vector<T, TArrayAllocator<T>>;
 
 // Room for count more elements. The capacity at least doubles, as the
 // vector's own growth does, but an array that outgrows 256 kB goes straight
-// to 2 MB, so that on its way to large pages it does not first fill
-// megabytes of small ones, one page fault each.
+// to large-page size, so that on its way there it does not first fill
+// megabytes of small pages, one page fault each. When the caller knows the
+// most elements the array can come to (atMost), it goes there at once: the
+// pages it never fills cost nothing, and it is not copied again and again
+// while it grows. Should that much memory not be had, it grows as usual.
 template <class T>
-void ReserveMore(TArray<T>& a, size_t count = 1) {
+void ReserveMore(TArray<T>& a, size_t count = 1, size_t atMost = 0) {
     if (a.capacity() - a.size() >= count) return;
     constexpr size_t kJump = (size_t{256} << 10) / sizeof(T);
     constexpr size_t kLarge = (TArrayAllocator<T>::kLargeBytes + sizeof(T) - 1) / sizeof(T);
-    size_t want = std::max({a.size() + count, a.capacity() * 2, size_t{16}});
-    if (want > kJump && want < kLarge) want = kLarge;
-    a.reserve(want);
+    const size_t usual = std::max({a.size() + count, a.capacity() * 2, size_t{16}});
+    if (usual <= kJump) {
+        a.reserve(usual);
+        return;
+    }
+    const size_t want = std::max({usual, kLarge, atMost});
+    try {
+        a.reserve(want);
+    } catch (const std::bad_alloc&) {
+        if (want == usual) throw;
+        a.reserve(usual);
+    }
 }
 
 }  // namespace talvine
