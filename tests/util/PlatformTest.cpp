@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "jww/jwwtype.h"
 #include "tests/jww/TestFiles.h"
 
 namespace talvine::platform {
@@ -200,6 +201,39 @@ void Put(const std::string& path, const std::string& text) {
     File f = File::CreateWrite(path);
     ASSERT_TRUE(f.Write(text.data(), text.size()));
     ASSERT_TRUE(f.Close());
+}
+
+// Large arrays: zeroed, aligned memory that holds what is put in it; an
+// array that grows past large-page size keeps its elements, and room asked
+// for beyond what memory can give falls back to ordinary growth.
+TEST(LargeArrays, GrowKeepContentAndFallBack) {
+    constexpr size_t kBytes = (size_t{3} << 20) + 5;
+    auto* p = static_cast<uint8_t*>(platform::AllocateLarge(kBytes));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignof(std::max_align_t), 0u);
+    EXPECT_EQ(p[0] | p[kBytes / 2] | p[kBytes - 1], 0);
+    p[0] = p[kBytes - 1] = 0xAB;
+    EXPECT_EQ(p[0] & p[kBytes - 1], 0xAB);
+    platform::FreeLarge(p, kBytes);
+
+    TArray<TEntJwwLine> lines;
+    for (int i = 0; i < 100'000; ++i) {
+        ReserveMore(lines);
+        lines.push_back(TEntJwwLine{{}, double(i), 0, 0, double(-i)});
+    }
+    ASSERT_EQ(lines.size(), 100'000u);
+    EXPECT_EQ(lines[0].start_x, 0);
+    EXPECT_EQ(lines[65'535].end_y, -65'535);
+    EXPECT_EQ(lines[99'999].start_x, 99'999);
+
+#ifndef TALVINE_ADDRESS_SANITIZER  // which stops the program at such a request
+    // A bound far beyond any memory: the list grows as usual instead.
+    TArray<TEntJwwSunpo> dims(1000);
+    dims.shrink_to_fit();
+    ReserveMore(dims, 1, size_t{1} << 40);
+    EXPECT_GE(dims.capacity(), 1001u);
+    EXPECT_LT(dims.capacity(), size_t{1} << 40);
+#endif
 }
 
 TEST(Publish, NoReplaceKeepsTheTakenName) {
