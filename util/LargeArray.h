@@ -67,7 +67,7 @@ template <class T>
 using TArray = std::vector<T, TArrayAllocator<T>>;
 
 // Room for count more elements. The capacity at least doubles, as the
-// vector's own growth does, but an array that outgrows 256 kB goes straight
+// vector's own growth does, but an array that outgrows 1 MB goes straight
 // to large-page size, so that on its way there it does not first fill
 // megabytes of small pages, one page fault each. When the caller knows the
 // most elements the array can come to (atMost), it goes there at once: the
@@ -76,7 +76,7 @@ using TArray = std::vector<T, TArrayAllocator<T>>;
 template <class T>
 void ReserveMore(TArray<T>& a, size_t count = 1, size_t atMost = 0) {
     if (a.capacity() - a.size() >= count) return;
-    constexpr size_t kJump = (size_t{256} << 10) / sizeof(T);
+    constexpr size_t kJump = (size_t{1} << 20) / sizeof(T);  // a large page at least half used
     constexpr size_t kLarge = (TArrayAllocator<T>::kLargeBytes + sizeof(T) - 1) / sizeof(T);
     const size_t usual = std::max({a.size() + count, a.capacity() * 2, size_t{16}});
     if (usual <= kJump) {
