@@ -301,20 +301,27 @@ TEntJwwAttr ValidateAttr(int ver, TEntJwwAttr a, int kind) {
 
 void ArchiveWriter::AttrOut(int ver, TEntJwwAttr att, int kind) {
     const TEntJwwAttr a = ValidateAttr(ver, att, kind);
-    uint8_t b[15];
-    size_t n = 0;
-    auto put16 = [&](uint16_t v) {
-        b[n++] = static_cast<uint8_t>(v);
-        b[n++] = static_cast<uint8_t>(v >> 8);
+    // Two fixed layouts, so that each is one copy of known size.
+    uint8_t b[fmt::kAttrSize];
+    const auto put16 = [&b](size_t at, uint16_t v) {
+        b[at] = static_cast<uint8_t>(v);
+        b[at + 1] = static_cast<uint8_t>(v >> 8);
     };
-    for (int i = 0; i < 4; ++i) b[n++] = static_cast<uint8_t>(a.lGroup >> (8 * i));
-    b[n++] = a.nPenStyle;
-    put16(a.nPenColor);
-    if (ver >= fmt::kVer351) put16(a.nPenWidth);
-    put16(a.nLayer);
-    put16(a.nGLayer);
-    put16(a.sFlg);
-    Bytes(b, n);
+    for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(a.lGroup >> (8 * i));
+    b[4] = a.nPenStyle;
+    put16(5, a.nPenColor);
+    if (ver >= fmt::kVer351) {
+        put16(7, a.nPenWidth);
+        put16(9, a.nLayer);
+        put16(11, a.nGLayer);
+        put16(13, a.sFlg);
+        Bytes(b, fmt::kAttrSize);
+    } else {
+        put16(7, a.nLayer);
+        put16(9, a.nGLayer);
+        put16(11, a.sFlg);
+        Bytes(b, fmt::kAttrSizeOld);
+    }
 }
 
 }  // namespace talvine
