@@ -103,7 +103,7 @@ long long ArchiveReader::Remaining() const {
     return fileLeft_ + (end_ - pos_);
 }
 
-std::u16string ArchiveReader::StringIn() {
+void ArchiveReader::StringIn(std::u16string& out) {
     uint32_t len = U8();
     bool wide = false;
     if (len == 0xFF) {
@@ -115,32 +115,44 @@ std::u16string ArchiveReader::StringIn() {
             if (len == 0xFF) len = U16();
         }
     }
-    if (len == 0) return {};
-    std::u16string s;
-    if (wide) {
-        size_t bytes = size_t{len} * 2;
-        if (bytes <= kMaxTake) {
-            s = WideBytesToStr(Take(bytes), bytes);
-        } else {
-            ByteArray tmp(bytes);
-            Read(tmp.data(), bytes);
-            s = WideBytesToStr(tmp);
-        }
-    } else if (len <= kMaxTake) {
-        s = AnsiBytesToStr(Take(len), len);
+    out.clear();
+    if (len == 0) return;
+    // Both decoders end the text before its first NUL.
+    const size_t bytes = wide ? size_t{len} * 2 : len;
+    const uint8_t* p;
+    ByteArray tmp;
+    if (bytes <= kMaxTake) {
+        p = Take(bytes);
     } else {
-        ByteArray tmp(len);
-        Read(tmp.data(), len);
-        s = AnsiBytesToStr(tmp);
+        tmp.resize(bytes);
+        Read(tmp.data(), bytes);
+        p = tmp.data();
     }
-    return s;  // both decoders end the text before its first NUL
+    if (wide)
+        WideBytesToStr(p, bytes, out);
+    else
+        AnsiBytesToStr(p, bytes, out);
+}
+
+void ArchiveReader::StringInClean(std::u16string& out) {
+    StringIn(out);
+    for (char16_t c : out) {
+        if (c < 0x20) {
+            out = RemoveCtrlChars(out);
+            return;
+        }
+    }
+}
+
+std::u16string ArchiveReader::StringIn() {
+    std::u16string s;
+    StringIn(s);
+    return s;
 }
 
 std::u16string ArchiveReader::StringInClean() {
-    std::u16string s = StringIn();
-    for (char16_t c : s) {
-        if (c < 0x20) return RemoveCtrlChars(s);
-    }
+    std::u16string s;
+    StringInClean(s);
     return s;
 }
 

@@ -83,6 +83,9 @@ public:
     std::u16string StringIn();
     // StringIn without the characters below U+0020.
     std::u16string StringInClean();
+    // The same into out, whose room is used again.
+    void StringIn(std::u16string& out);
+    void StringInClean(std::u16string& out);
     // Attribute block of a file of version ver (15 bytes from 351, else 13).
     TEntJwwAttr AttrIn(int ver);
     // True once a string in the UTF-16 form has been read.

@@ -88,8 +88,8 @@ void ReadMojiRec(ArchiveReader& in, int ver, TEntJwwMoji& e) {
     e.dSizeY = R::LoadF64(p + 44);
     e.dKankaku = R::LoadF64(p + 52);
     e.degKakudo = R::LoadF64(p + 60);
-    e.strFontName = in.StringInClean();
-    e.str = in.StringInClean();
+    in.StringInClean(e.strFontName);
+    in.StringInClean(e.str);
     e.dSizeX = FiniteOr(e.dSizeX, 3.0);
     e.dSizeY = FiniteOr(e.dSizeY, 3.0);
     e.dKankaku = FiniteOr(e.dKankaku, 0.0);

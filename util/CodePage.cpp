@@ -121,8 +121,9 @@ ByteArray StrToAnsiBytes(const std::u16string& text) {
     return out;
 }
 
-std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n) {
-    if (n == 0) return {};
+void AnsiBytesToStr(const uint8_t* bytes, size_t n, std::u16string& out) {
+    out.clear();
+    if (n == 0) return;
     // Code page 932 never uses a zero byte inside a character.
     if (const void* nul = std::memchr(bytes, 0, n))
         n = static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes);
@@ -131,27 +132,36 @@ std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n) {
     // font name of thirteen bytes) allocates nothing.
     char16_t local[128];
     std::u16string longer;
-    char16_t* out = local;
+    char16_t* units = local;
     if (n > std::size(local)) {
         longer.resize(n);
-        out = longer.data();
+        units = longer.data();
     }
     size_t k = 0;
     Cp932Memo* memo = nullptr;
     for (size_t i = 0; i < n; ++i) {
         const uint8_t b = bytes[i];
         if (b < 0x80) {
-            out[k++] = b;
+            units[k++] = b;
             continue;
         }
         if (!memo) memo = &Memo();
         const bool pair = IsLeadByte(b);
         const uint32_t d = !pair ? memo->Decode(0, b) : i + 1 < n ? memo->Decode(b, bytes[i + 1]) : kNone;
-        if (d == kNone) return platform::AnsiToWide(reinterpret_cast<const char*>(bytes), n);
-        out[k++] = static_cast<char16_t>(d);
+        if (d == kNone) {
+            out = platform::AnsiToWide(reinterpret_cast<const char*>(bytes), n);
+            return;
+        }
+        units[k++] = static_cast<char16_t>(d);
         i += pair ? 1 : 0;
     }
-    return std::u16string(out, k);
+    out.assign(units, k);
+}
+
+std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n) {
+    std::u16string out;
+    AnsiBytesToStr(bytes, n, out);
+    return out;
 }
 
 }  // namespace talvine

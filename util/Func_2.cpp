@@ -304,14 +304,19 @@ ByteArray StrToWideBytes(const std::u16string& text) {
     return out;
 }
 
-std::u16string WideBytesToStr(const uint8_t* bytes, size_t n) {
-    std::u16string out;
+void WideBytesToStr(const uint8_t* bytes, size_t n, std::u16string& out) {
+    out.clear();
     out.reserve(n / 2);
     for (size_t i = 0; i + 1 < n; i += 2) {
         char16_t c = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         if (c == 0) break;
         out.push_back(c);
     }
+}
+
+std::u16string WideBytesToStr(const uint8_t* bytes, size_t n) {
+    std::u16string out;
+    WideBytesToStr(bytes, n, out);
     return out;
 }
 

@@ -59,6 +59,8 @@ void AppendAnsiBytes(std::u16string_view text, ByteArray& out);
 // Decodes ANSI bytes; the text ends before the first NUL character.
 std::u16string AnsiBytesToStr(const ByteArray& bytes);
 std::u16string AnsiBytesToStr(const uint8_t* bytes, size_t n);
+// The same into out, whose room is used again.
+void AnsiBytesToStr(const uint8_t* bytes, size_t n, std::u16string& out);
 // Number of ANSI bytes of the text, counted up to the first zero byte.
 int AnsiByteLen(const std::u16string& text);
 // UTF-16LE bytes of the text, two per unit, no terminator.
@@ -66,6 +68,7 @@ ByteArray StrToWideBytes(const std::u16string& text);
 // UTF-16LE bytes to text; a lone last byte is ignored; ends before the first NUL.
 std::u16string WideBytesToStr(const ByteArray& bytes);
 std::u16string WideBytesToStr(const uint8_t* bytes, size_t n);
+void WideBytesToStr(const uint8_t* bytes, size_t n, std::u16string& out);
 // UTF-8 <-> UTF-16. Ill-formed input becomes U+FFFD; never throws.
 std::string Utf16ToUtf8(const std::u16string& text);
 std::u16string Utf8ToUtf16(const std::string& text);
