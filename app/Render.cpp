@@ -558,7 +558,15 @@ void Stroke(std::string& s, const TPrimitive& p, double unit) {
 }
 
 void Primitive(std::string& s, const TPrimitive& p, double unit) {
-    auto pt = [](double x, double y) { return Num(x) + "," + Num(-y); };
+    // "x,y x,y ...", y down as SVG has it.
+    auto points = [](const std::vector<double>& xy) {
+        std::string list;
+        for (size_t i = 0; i + 1 < xy.size(); i += 2) {
+            if (i) list += ' ';
+            list += Num(xy[i]) + "," + Num(-xy[i + 1]);
+        }
+        return list;
+    };
     switch (p.kind) {
         case TPrimitive::kLine:
             s += "<line x1=\"" + Num(p.xy[0]) + "\" y1=\"" + Num(-p.xy[1]) + "\" x2=\"" + Num(p.xy[2]) + "\" y2=\"" +
@@ -567,12 +575,7 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
             s += "/>\n";
             break;
         case TPrimitive::kCurve:
-            s += "<polyline points=\"";
-            for (size_t i = 0; i + 1 < p.xy.size(); i += 2) {
-                if (i) s += ' ';
-                s += pt(p.xy[i], p.xy[i + 1]);
-            }
-            s += "\"";
+            s += "<polyline points=\"" + points(p.xy) + "\"";
             Stroke(s, p, unit);
             s += "/>\n";
             break;
@@ -581,12 +584,7 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
                  "\" fill=\"" + Colour(p.added ? kAddedColour : p.temporary ? 0xA0A0A0 : p.rgb) + "\"/>\n";
             break;
         case TPrimitive::kSolid:
-            s += "<polygon points=\"";
-            for (size_t i = 0; i + 1 < p.xy.size(); i += 2) {
-                if (i) s += ' ';
-                s += pt(p.xy[i], p.xy[i + 1]);
-            }
-            s += "\" fill=\"" + Colour(p.added ? kAddedColour : p.rgb) + "\"/>\n";
+            s += "<polygon points=\"" + points(p.xy) + "\" fill=\"" + Colour(p.added ? kAddedColour : p.rgb) + "\"/>\n";
             break;
         case TPrimitive::kText: {
             if (p.text.empty() || p.height <= 0) break;

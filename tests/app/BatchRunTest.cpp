@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "tests/app/RunFixture.h"
 #include "tests/jww/TestFiles.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -24,40 +25,6 @@ namespace talvine::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct RunFixture {
-    TempDir src, out, work;
-    std::vector<std::u16string> log;
-    int saved = 0;
-    int shown = 0;
-    std::u16string message;
-    TRunCallbacks cb;
-    TRunSettings settings;
-
-    RunFixture() {
-        cb.log = [this](const std::u16string& l) { log.push_back(l); };
-        cb.clearLog = [this] { log.clear(); };
-        cb.saveSettings = [this] { ++saved; };
-        cb.showLog = [this] { ++shown; };
-        cb.folderMissing = [this](const std::u16string& m) { message = m; };
-        settings.folderMode = TOutputFolder::kSpecified;
-        settings.specifiedDir = out.path();
-    }
-    std::string Drawing(const std::string& name, int ver = 700) {
-        TJwwData d = SampleDrawing(ver);
-        EXPECT_TRUE(d.FileOut(src.File(name), ver));
-        return src.File(name);
-    }
-    std::string Figure(const std::string& name) {
-        TJwsData f = SampleFigure(600);
-        EXPECT_TRUE(f.FileOut(src.File(name), 600));
-        return src.File(name);
-    }
-    TRunSummary Run(const std::vector<std::string>& files) {
-        TBatchRun run(work.path());
-        return run.RunProc(files, settings, cb);
-    }
-};
 
 std::u16string U(const std::string& s) { return Utf8ToUtf16(s); }
 

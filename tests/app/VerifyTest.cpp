@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/BatchRun.h"
+#include "tests/app/RunFixture.h"
 #include "tests/jww/TestFiles.h"
 #include "util/Func_2.h"
 
@@ -13,34 +14,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct VerifyFixture {
-    TempDir src, out, work;
-    std::vector<std::u16string> log;
-    std::vector<TFileResult> results;
-    TRunCallbacks cb;
-    TRunSettings settings;
-    std::function<void(const std::string&)> hook;
-
-    VerifyFixture() {
-        cb.log = [this](const std::u16string& l) { log.push_back(l); };
-        cb.fileDone = [this](const TFileResult& r) { results.push_back(r); };
-        settings.folderMode = TOutputFolder::kSpecified;
-        settings.specifiedDir = out.path();
-    }
-    TRunSummary Run(const std::vector<std::string>& files) {
-        TBatchRun run(work.path());
-        run.outputHook = hook;
-        return run.RunProc(files, settings, cb);
-    }
-};
-
 class VerifyVersions : public ::testing::TestWithParam<int> {};
 
 // Drawings and figures of every version, with dimensions at the top level
 // and in blocks and with a bound image, pass the check.
 TEST_P(VerifyVersions, RealConversionsPass) {
     const int ver = GetParam();
-    VerifyFixture f;
+    RunFixture f;
     TJwwData d = SampleDrawing(ver);
     Add(d.TopLists(), Dimension(0, 0, 100, 0, u"100", true));
     SyncCounts(d);
@@ -70,7 +50,7 @@ class VerifyFaults : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(VerifyFaults, AreCaughtReportedAndLeaveNoOutput) {
     const FaultCase& c = GetParam();
-    VerifyFixture f;
+    RunFixture f;
     TJwwData d = SampleDrawing(700);
     for (int i = 0; i < 20; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
     SyncCounts(d);
@@ -131,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Verify, CanBeTurnedOff) {
-    VerifyFixture f;
+    RunFixture f;
     TJwwData d = SampleDrawing(700);
     ASSERT_TRUE(d.FileOut(f.src.File("plan.jww"), 700));
     f.settings.verify = false;
