@@ -95,13 +95,14 @@ bool TJwsData::FileIn(const std::string& fileName) {
 
 bool TJwsData::FileOut(const std::string& fileName, int Ver) {
     LastError.clear();
-    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver); });
+    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver, TContent::kAll); });
 }
 
-void TJwsData::WriteContent(ArchiveWriter& out, int Ver) {
+void TJwsData::WriteContent(ArchiveWriter& out, int Ver, TContent part) {
     int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;
     if (ver == fmt::kVer300) ver = fmt::kVer351;
     WriteHeader(out, ver);
+    if (part == TContent::kHeader) return;
     WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
 }
 

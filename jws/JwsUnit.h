@@ -86,7 +86,7 @@ public:
 protected:
     // Scale denominator of a layer group (BlockExplode.cpp).
     double LayerGroupScale(int group) const override;
-    void WriteContent(ArchiveWriter& out, int Ver) override;
+    void WriteContent(ArchiveWriter& out, int Ver, TContent part) override;
 
 public:
     // Extents of the figure, always starting at its base point. False as

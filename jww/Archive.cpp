@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "jww/JwwFormat.h"
 #include "util/Func_2.h"
@@ -189,6 +190,23 @@ ArchiveWriter::ArchiveWriter(bool unicode) : file_(nullptr), unicode_(unicode) {
 void ArchiveWriter::Put(const void* p, size_t n) {
     crc_ = static_cast<uint32_t>(crc32_z(crc_, static_cast<const Bytef*>(p), n));
     if (file_ && !file_->Write(p, n)) throw JwIoError(fmt::kErrIo);
+}
+
+uint32_t ArchiveWriter::ChecksumSoFar() const {
+    return static_cast<uint32_t>(crc32_z(crc_, buf_, used_));
+}
+
+bool FileChecksum(const std::string& path, uint32_t& crc) {
+    platform::File f = platform::File::OpenRead(path);
+    if (!f.IsOpen()) return false;
+    std::vector<uint8_t> buf(1 << 18);
+    crc = 0;
+    for (;;) {
+        const long long n = f.Read(buf.data(), buf.size());
+        if (n < 0) return false;
+        if (n == 0) return true;
+        crc = static_cast<uint32_t>(crc32_z(crc, buf.data(), static_cast<size_t>(n)));
+    }
 }
 
 void ArchiveWriter::Flush() {

@@ -174,6 +174,8 @@ public:
     void Flush();
     // The CRC-32 of every byte written so far (after Flush).
     uint32_t Checksum() const { return crc_; }
+    // The CRC-32 of every byte given so far, flushed or not.
+    uint32_t ChecksumSoFar() const;
 
     static constexpr size_t kMaxSingleByteLen = 65533;  // 0xFFFE marks the UTF-16 form
     static constexpr size_t kMaxUnicodeLen = 65534;
@@ -190,6 +192,10 @@ private:
     std::string storage_;
     ByteArray text_;  // a string's bytes, reused from string to string
 };
+
+// The CRC-32 of the whole file at path, as ArchiveWriter::Checksum gives it
+// for the bytes it wrote; false when the file cannot be read to its end.
+bool FileChecksum(const std::string& path, uint32_t& crc);
 
 // Validates (and for versions below 420 maps) an attribute as AttrOut writes it.
 TEntJwwAttr ValidateAttr(int ver, TEntJwwAttr att, int kind);

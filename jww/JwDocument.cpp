@@ -142,9 +142,9 @@ bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool
     return ok && !bBlockTreeCut;
 }
 
-uint32_t TJwDocument::ContentChecksum(int Ver) {
+uint32_t TJwDocument::HeaderChecksum(int Ver) {
     ArchiveWriter out((FileOutOpt & 32) != 0);
-    WriteContent(out, Ver);
+    WriteContent(out, Ver, TContent::kHeader);
     out.Flush();
     return out.Checksum();
 }

@@ -105,11 +105,13 @@ public:
     // user's message; kNone after a success.
     TJwFailure LastFailure = TJwFailure::kNone;
 
-    // The CRC-32 of the file the last successful FileOut wrote.
+    // The CRC-32 of the file the last successful FileOut wrote, and of its
+    // header alone (everything before the entities).
     uint32_t WrittenChecksum = 0;
-    // The CRC-32 of what FileOut(..., Ver) would write now, written nowhere.
-    // A file read back gives the checksum it was written with.
-    uint32_t ContentChecksum(int Ver);
+    uint32_t WrittenHeaderChecksum = 0;
+    // The CRC-32 of the header FileOut(..., Ver) would write now, written
+    // nowhere. A file read back gives the header checksum it was written with.
+    uint32_t HeaderChecksum(int Ver);
 
     // What FileOut writes, entries by kind (index EntKind, kEntLine to
     // kEntBlock): at the top level, and in the definitions it keeps (the
@@ -181,8 +183,9 @@ public:
     std::vector<TEntJwwMojiType> EntMoj;
 
     // What FileOut writes for version Ver: the header, the entities and, in
-    // a drawing, the bound images.
-    virtual void WriteContent(ArchiveWriter& out, int Ver) = 0;
+    // a drawing, the bound images; or the header alone.
+    enum class TContent { kAll, kHeader };
+    virtual void WriteContent(ArchiveWriter& out, int Ver, TContent part) = 0;
 
     // The header's counts: entries of EntNo (n1) and block definitions (n2).
     virtual int32_t& HeaderN1() = 0;

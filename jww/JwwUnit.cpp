@@ -97,11 +97,12 @@ bool TJwwData::FileIn(const std::string& fileName) {
 
 bool TJwwData::FileOut(const std::string& fileName, int Ver) {
     LastError.clear();
-    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver); });
+    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver, TContent::kAll); });
 }
 
-void TJwwData::WriteContent(ArchiveWriter& out, int Ver) {
+void TJwwData::WriteContent(ArchiveWriter& out, int Ver, TContent part) {
     WriteHeader(out, Ver);
+    if (part == TContent::kHeader) return;
     WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
     if (Ver >= fmt::kVer700) WriteBindImages(out);
 }

@@ -290,6 +290,7 @@ TJwDocument::TWrittenTally TJwDocument::WrittenTally() {
 }
 
 void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2) {
+    WrittenHeaderChecksum = out.ChecksumSoFar();
     SectionWriter writer(out, ver, docVer, FileOutOpt, *this);
     TEntityLists top = TopLists();
     out.CountOut(writer.CountObjects(top, n1));

@@ -101,6 +101,13 @@ INSTANTIATE_TEST_SUITE_P(
                   }),
                   "1 dimensions are left"},
         FaultCase{"AHeaderFieldChanged", Rewrite([](TJwwData& d) { d.Enthd.nZumen += 1; }), "bytes that were written"},
+        FaultCase{"AByteAddedAtTheEnd",
+                  [](const std::string& tmp) {
+                      Bytes b = ReadAll(tmp);
+                      b.push_back(0);
+                      WriteAll(tmp, b);
+                  },
+                  "bytes that were written"},
         FaultCase{"CutShort",
                   [](const std::string& tmp) {
                       Bytes b = ReadAll(tmp);
@@ -109,6 +116,25 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   "cannot be read back"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The header checksum covers the header and tables alone, and a file read
+// back gives the one it was written with.
+TEST(Verify, HeaderChecksumIsTheWrittenHeaders) {
+    TempDir dir;
+    for (const int ver : {230, 600, 700}) {
+        TJwwData d = SampleDrawing(ver);
+        ASSERT_TRUE(d.FileOut(dir.File("a.jww"), ver));
+        const uint32_t header = d.WrittenHeaderChecksum;
+        TJwwData back;
+        ASSERT_TRUE(back.FileIn(dir.File("a.jww")));
+        EXPECT_EQ(back.HeaderChecksum(ver), header) << ver;
+        back.EntLine[0].end_x += 1;
+        EXPECT_EQ(back.HeaderChecksum(ver), header) << ver;
+        back.Enthd.nZumen += 1;
+        EXPECT_NE(back.HeaderChecksum(ver), header) << ver;
+        fs::remove(FsPath(dir.File("a.jww")));
+    }
+}
 
 TEST(Verify, CanBeTurnedOff) {
     RunFixture f;
