@@ -40,17 +40,17 @@ std::string FileNamePart(const std::string& path) {
 
 std::string FolderPart(const std::string& path) { return path.substr(0, path.size() - FileNamePart(path).size()); }
 
-// Reserves a new, hidden file in folder for writing an output before it is
-// published; "" when none can be created.
-std::string ReserveTempFile(const std::string& folder, const std::string& name) {
+// Creates a new, hidden file in folder for writing an output before it is
+// published, open in file; "" when none can be created.
+std::string ReserveTempFile(const std::string& folder, const std::string& name, platform::File& file) {
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string tmp = folder + ".~" + name + "." + std::to_string(platform::ProcessId()) + "-" +
                                 std::to_string(serial++) + ".tmp";
         // Known before it exists, so that a terminated process leaves nothing.
         platform::RegisterTempPath(tmp);
-        platform::File f = platform::File::CreateNew(tmp);
-        if (f.IsOpen()) return tmp;
+        file = platform::File::CreateNew(tmp);
+        if (file.IsOpen()) return tmp;
         platform::UnregisterTempPath(tmp);
         if (platform::LastIoError() != platform::IoError::kOther) return {};  // missing, no permission, full
         if (!platform::DirExists(FolderPart(tmp).empty() ? "." : FolderPart(tmp))) return {};
@@ -130,16 +130,22 @@ std::string TallyDifference(const TJwDocument::TWrittenTally& written, const TJw
     return "";
 }
 
-// Runs job on a thread of its own when one can be had, else when its result
-// is asked for.
+// Runs job on a thread of its own when worth it and one can be had, else
+// when its result is asked for.
 template <class Job>
-auto InBackground(Job job) {
-    try {
-        return std::async(std::launch::async, job);
-    } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, job);
+auto InBackground(bool worthIt, Job job) {
+    if (worthIt) {
+        try {
+            return std::async(std::launch::async, job);
+        } catch (const std::system_error&) {
+        }
     }
+    return std::async(std::launch::deferred, job);
 }
+
+// Files smaller than this are summed on the thread that reads them back:
+// starting a thread would cost more than it saves.
+constexpr long long kSumAlongsideFrom = 1 << 20;
 
 // Reads the output at path, which doc was just written to with version ver,
 // back into doc, and compares: the file holds the very bytes written, every
@@ -151,10 +157,11 @@ std::string VerifyOutput(Doc& doc, const std::string& path, int ver) {
     const TJwDocument::TWrittenTally written = doc.WrittenTally();
     const uint32_t checksum = doc.WrittenChecksum, headerChecksum = doc.WrittenHeaderChecksum;
     const int option = doc.FileOutOpt;
-    // The bytes of the file are summed on a second thread while this one
-    // reads them back.
+    // The bytes of a large file are summed on a second thread while this
+    // one reads them back.
     uint32_t fileChecksum = 0;
-    std::future<bool> summed = InBackground([&path, &fileChecksum] { return FileChecksum(path, fileChecksum); });
+    std::future<bool> summed = InBackground(platform::FileSize(path) >= kSumAlongsideFrom,
+                                            [&path, &fileChecksum] { return FileChecksum(path, fileChecksum); });
     // The bound images stay where the first read put them.
     const bool extract = doc.BindImageExp;
     doc.BindImageExp = false;
@@ -175,19 +182,20 @@ std::string VerifyOutput(Doc& doc, const std::string& path, int ver) {
 
 }  // namespace
 
-void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write,
+void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(platform::File&)>& write,
                         const std::function<std::string(const std::string&)>& verify) {
     // The output is written under a hidden temporary name in the target
     // folder and only then given its name, without replacing anything.
     const std::string folder = FolderPart(r.dst);
     platform::ClearLastIoError();
-    const std::string tmp = ReserveTempFile(folder, FileNamePart(r.dst));
+    platform::File file;
+    const std::string tmp = ReserveTempFile(folder, FileNamePart(r.dst), file);
     if (tmp.empty()) {
         r.failure = WriteFailure(folder);
         r.detail = folder;
         return;
     }
-    if (!write(tmp)) {
+    if (!write(file)) {
         r.failure = doc.LastFailure == TJwFailure::kOutOfMemory ? TFileFailure::kOutOfMemory : WriteFailure(folder);
         r.detail = folder;
         platform::RemoveFile(tmp);
@@ -248,7 +256,7 @@ void TBatchRun::Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode ex
         const int ver = doc.Enthd.jwVer;
         std::function<std::string(const std::string&)> verify;
         if (verifyOutputs) verify = [&](const std::string& tmp) { return VerifyOutput(doc, tmp, ver); };
-        Publish(doc, r, [&](const std::string& tmp) { return doc.FileOut(tmp, ver); }, verify);
+        Publish(doc, r, [&](platform::File& file) { return doc.FileOutTo(file, ver); }, verify);
     } catch (const std::bad_alloc&) {
         doc.LastFailure = TJwFailure::kOutOfMemory;
         r.failure = TFileFailure::kOutOfMemory;

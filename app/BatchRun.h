@@ -183,10 +183,10 @@ private:
     void JwwDataFree();
     template <class Doc, class Explode>
     void Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode);
-    // Writes the output through write under a temporary name, checks it
-    // through verify (when given: "" or the difference), then gives it its
-    // name without replacing anything.
-    void Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(const std::string&)>& write,
+    // Writes the output through write into a new file under a temporary
+    // name, checks it through verify (when given: "" or the difference),
+    // then gives it its name without replacing anything.
+    void Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(platform::File&)>& write,
                  const std::function<std::string(const std::string&)>& verify);
 
     std::string workFolder_;

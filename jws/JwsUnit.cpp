@@ -93,10 +93,6 @@ bool TJwsData::FileIn(const std::string& fileName) {
         });
 }
 
-bool TJwsData::FileOut(const std::string& fileName, int Ver) {
-    LastError.clear();
-    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver, TContent::kAll); });
-}
 
 void TJwsData::WriteContent(ArchiveWriter& out, int Ver, TContent part) {
     int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;

@@ -56,9 +56,6 @@ public:
     bool StreamHeaderIn(ArchiveReader& in);
     // Reads the whole figure; as TJwwData::FileIn, without bound images.
     bool FileIn(const std::string& fileName);
-    // Writes the figure. Versions up to 230 are written as 230, version 300
-    // as 351; the adjusted version decides every layout rule.
-    bool FileOut(const std::string& fileName, int Ver);
 
     // ---- Defaults (Defaults.cpp) ----
 

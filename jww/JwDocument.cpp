@@ -149,15 +149,16 @@ uint32_t TJwDocument::HeaderChecksum(int Ver) {
     return out.Checksum();
 }
 
-bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(void*, ArchiveWriter&), void* ctx) {
+bool TJwDocument::FileOut(const std::string& fileName, int Ver) {
     static std::atomic<unsigned> serial{0};
+    LastError.clear();
     // The temporary file lives beside the target, so that giving it the
     // target's name is a rename within one file system.
     std::string tmp;
     platform::File file;
     for (int attempt = 0; attempt < 100 && !file.IsOpen(); ++attempt) {
         if (!tmp.empty()) platform::UnregisterTempPath(tmp);
-        tmp = path + ".~" + std::to_string(platform::ProcessId()) + "-" + std::to_string(serial++) + ".tmp";
+        tmp = fileName + ".~" + std::to_string(platform::ProcessId()) + "-" + std::to_string(serial++) + ".tmp";
         // Known before it exists, so that a terminated process leaves nothing.
         platform::RegisterTempPath(tmp);
         file = platform::File::CreateNew(tmp);
@@ -168,24 +169,30 @@ bool TJwDocument::WriteFileAtomicallyImpl(const std::string& path, void (*body)(
         LastFailure = TJwFailure::kCannotWrite;
         return false;
     }
+    bool ok = FileOutTo(file, Ver);
+    if (ok && !platform::RenameReplace(tmp, fileName)) {
+        LastError = fmt::kErrIo;
+        LastFailure = TJwFailure::kCannotWrite;
+        ok = false;
+    }
+    if (!ok) platform::RemoveFile(tmp);
+    platform::UnregisterTempPath(tmp);
+    return ok;
+}
+
+bool TJwDocument::FileOutTo(platform::File& file, int Ver) {
+    LastError.clear();
     LastFailure = TJwFailure::kCannotWrite;  // any error from here on is the output's
     const bool ok = Guarded([&] {
         ArchiveWriter out(file, (FileOutOpt & 32) != 0);
-        body(ctx, out);
+        WriteContent(out, Ver, TContent::kAll);
         out.Flush();
         WrittenChecksum = out.Checksum();
         if (!file.Close()) throw JwIoError(fmt::kErrIo);
-        if (!platform::RenameReplace(tmp, path)) throw JwIoError(fmt::kErrIo);
     });
-    if (ok) {
-        platform::UnregisterTempPath(tmp);
-        LastFailure = TJwFailure::kNone;
-        return true;
-    }
     file.Close();
-    platform::RemoveFile(tmp);
-    platform::UnregisterTempPath(tmp);
-    return false;
+    if (ok) LastFailure = TJwFailure::kNone;
+    return ok;
 }
 
 }  // namespace talvine

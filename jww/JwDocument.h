@@ -93,6 +93,15 @@ public:
     bool BindImageExp = false;  // extract bound images while reading
     bool BindImageExr = false;  // keep the image list while reading
 
+    // Writes the document in format version Ver (a figure adjusts it: see
+    // TJwsData::WriteContent) under a temporary name in the same folder,
+    // then gives it the name fileName. True when the file was written
+    // completely; on false nothing is left at fileName's place that was not
+    // there before, and LastError is set.
+    bool FileOut(const std::string& fileName, int Ver);
+    // Writes the same into file, open for writing and empty, and closes it.
+    bool FileOutTo(platform::File& file, int Ver);
+
     int32_t FileOutOpt = 0;  // writer option bits (32: strings in UTF-16)
     int32_t FontNameN = 0;
     std::vector<std::u16string> FontNames;
@@ -505,19 +514,6 @@ protected:
     bool ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
                   const std::function<void(ArchiveReader&)>& sections);
 
-    // Writes a file through write(out) under a temporary name in the same
-    // folder, then gives it the name path. On any failure nothing is left at
-    // the temporary name, path is left as it was, LastError is set and the
-    // result is false.
-    template <class WriteBody>
-    bool WriteFileAtomically(const std::string& path, WriteBody&& write);
-    bool WriteFileAtomicallyImpl(const std::string& path, void (*body)(void*, ArchiveWriter&), void* ctx);
 };
-
-template <class WriteBody>
-bool TJwDocument::WriteFileAtomically(const std::string& path, WriteBody&& write) {
-    return WriteFileAtomicallyImpl(
-        path, [](void* ctx, ArchiveWriter& out) { (*static_cast<WriteBody*>(ctx))(out); }, &write);
-}
 
 }  // namespace talvine

@@ -95,10 +95,6 @@ bool TJwwData::FileIn(const std::string& fileName) {
         });
 }
 
-bool TJwwData::FileOut(const std::string& fileName, int Ver) {
-    LastError.clear();
-    return WriteFileAtomically(fileName, [&](ArchiveWriter& out) { WriteContent(out, Ver, TContent::kAll); });
-}
 
 void TJwwData::WriteContent(ArchiveWriter& out, int Ver, TContent part) {
     WriteHeader(out, Ver);

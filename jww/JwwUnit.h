@@ -101,10 +101,6 @@ public:
     // bound-image section was read; on false the document holds what was
     // read before the failure (and the block tree built from it).
     bool FileIn(const std::string& fileName);
-    // Writes the drawing in format version Ver. True when the file was
-    // written completely; on false nothing is left at fileName's place that
-    // was not there before.
-    bool FileOut(const std::string& fileName, int Ver);
 
     // ---- Defaults and display tables (Defaults.cpp) ----
 
