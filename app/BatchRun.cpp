@@ -143,18 +143,20 @@ auto InBackground(bool worthIt, Job job) {
     return std::async(std::launch::deferred, job);
 }
 
-// Files smaller than this are summed on the thread that reads them back:
-// starting a thread would cost more than it saves.
+// Files smaller than this are summed on the thread that reads them back,
+// and documents with fewer entries than this tallied on the thread that
+// writes them: starting a thread would cost more than it saves.
 constexpr long long kSumAlongsideFrom = 1 << 20;
+constexpr size_t kTallyAlongsideFrom = 20000;
 
 // Reads the output at path, which doc was just written to with version ver,
 // back into doc, and compares: the file holds the very bytes written, every
-// entity written is there again at its place, no dimension is left, and the
-// header read back gives the header written. "" when all holds, else the
-// first difference. The document then holds what was read back.
+// entity written (written: the document's tally) is there again at its
+// place, no dimension is left, and the header read back gives the header
+// written. "" when all holds, else the first difference. The document then
+// holds what was read back.
 template <class Doc>
-std::string VerifyOutput(Doc& doc, const std::string& path, int ver) {
-    const TJwDocument::TWrittenTally written = doc.WrittenTally();
+std::string VerifyOutput(Doc& doc, const std::string& path, int ver, const TJwDocument::TWrittenTally& written) {
     const uint32_t checksum = doc.WrittenChecksum, headerChecksum = doc.WrittenHeaderChecksum;
     const int option = doc.FileOutOpt;
     // The bytes of a large file are summed on a second thread while this
@@ -255,7 +257,13 @@ void TBatchRun::Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode ex
         doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
         const int ver = doc.Enthd.jwVer;
         std::function<std::string(const std::string&)> verify;
-        if (verifyOutputs) verify = [&](const std::string& tmp) { return VerifyOutput(doc, tmp, ver); };
+        // What the output must hold is tallied on a second thread while it
+        // is written: the writer only reads the document.
+        std::future<TJwDocument::TWrittenTally> written;
+        if (verifyOutputs) {
+            written = InBackground(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return doc.WrittenTally(); });
+            verify = [&](const std::string& tmp) { return VerifyOutput(doc, tmp, ver, written.get()); };
+        }
         Publish(doc, r, [&](platform::File& file) { return doc.FileOutTo(file, ver); }, verify);
     } catch (const std::bad_alloc&) {
         doc.LastFailure = TJwFailure::kOutOfMemory;

@@ -204,7 +204,6 @@ void SectionWriter::WriteBlockDef(TEntJwwBlockDef& d) {
     out_.U32(d.bRefferd);
     out_.U32(d.dtime);
     out_.StringOut(CleanText(d.strName, text_));
-    d.mNo.resize(static_cast<size_t>(std::max(d.N, 0)));
     TEntityLists L = ListsOf(d);
     out_.CountOut(CountObjects(L, d.N));
     ++running_;

@@ -117,6 +117,32 @@ INSTANTIATE_TEST_SUITE_P(
                   "cannot be read back"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A drawing large enough to be tallied and summed on a second thread passes
+// the check, and a spoiled output of it is still caught.
+TEST(Verify, LargeDrawingsAreCheckedAlongsideTheirWriting) {
+    for (const bool spoil : {false, true}) {
+        RunFixture f;
+        TJwwData d = SampleDrawing(700);
+        for (int i = 0; i < 25000; ++i) {
+            TEntJwwLine l;
+            l.att = Attr();
+            l.end_x = i;
+            l.end_y = 1;
+            Add(d.TopLists(), l);
+        }
+        for (int i = 0; i < 100; ++i) Add(d.TopLists(), Dimension(i, 0, i + 10, 0, u"10", true));
+        SyncCounts(d);
+        ASSERT_TRUE(d.FileOut(f.src.File("plan.jww"), 700));
+        if (spoil) f.hook = Rewrite([](TJwwData& out) { out.EntLine[20000].end_x += 1; });
+        const TRunSummary s = f.Run({f.src.File("plan.jww")});
+        ASSERT_EQ(f.results.size(), 1u);
+        EXPECT_EQ(s.converted, spoil ? 0 : 1) << f.results[0].detail;
+        if (spoil) {
+            EXPECT_NE(f.results[0].detail.find("lie elsewhere"), std::string::npos) << f.results[0].detail;
+        }
+    }
+}
+
 // The header checksum covers the header and tables alone, and a file read
 // back gives the one it was written with.
 TEST(Verify, HeaderChecksumIsTheWrittenHeaders) {
