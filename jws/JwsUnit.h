@@ -83,6 +83,8 @@ public:
 protected:
     // Scale denominator of a layer group (BlockExplode.cpp).
     double LayerGroupScale(int group) const override;
+    // A figure is written in versions up to 230 as 230, version 300 as 351;
+    // the adjusted version decides every layout rule.
     void WriteContent(ArchiveWriter& out, int Ver, TContent part) override;
 
 public:

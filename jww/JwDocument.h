@@ -513,7 +513,6 @@ protected:
     // afterwards whatever happened. True when both completed.
     bool ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
                   const std::function<void(ArchiveReader&)>& sections);
-
 };
 
 }  // namespace talvine
