@@ -3,7 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <vector>
+#include <memory>
 
 #include "jww/JwwFormat.h"
 #include "util/Func_2.h"
@@ -199,13 +199,14 @@ uint32_t ArchiveWriter::ChecksumSoFar() const {
 bool FileChecksum(const std::string& path, uint32_t& crc) {
     platform::File f = platform::File::OpenRead(path);
     if (!f.IsOpen()) return false;
-    std::vector<uint8_t> buf(1 << 18);
+    constexpr size_t kChunk = 1 << 18;
+    const auto buf = std::make_unique_for_overwrite<uint8_t[]>(kChunk);  // filled by each read
     crc = 0;
     for (;;) {
-        const long long n = f.Read(buf.data(), buf.size());
+        const long long n = f.Read(buf.get(), kChunk);
         if (n < 0) return false;
         if (n == 0) return true;
-        crc = static_cast<uint32_t>(crc32_z(crc, buf.data(), static_cast<size_t>(n)));
+        crc = static_cast<uint32_t>(crc32_z(crc, buf.get(), static_cast<size_t>(n)));
     }
 }
 
