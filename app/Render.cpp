@@ -44,8 +44,6 @@ struct TMatrix {
 
 TMatrix Scaling(double s) { return TMatrix{s, 0, 0, s, 0, 0}; }
 
-bool IsImageText(const std::u16string& s) { return s.rfind(u"^@BM", 0) == 0; }
-
 // A placement: scale, then rotate, then move to the insertion point.
 TMatrix Placement(const TEntJwwBlock& b) {
     const double cs = math::Cos(b.radKaitenKaku), sn = math::Sin(b.radKaitenKaku);
@@ -266,7 +264,7 @@ private:
     bool Text(const TEntJwwMoji& t, const TMatrix& m, bool added) {
         // An image's placement is not a text to read (List draws the image
         // of a text entity; a dimension's text places none).
-        if (IsImageText(t.str)) return true;
+        if (HasImagePrefix(t.str)) return true;
         TPrimitive p = Start(TPrimitive::kText, t.att, added);
         Put(p, m, t.start_x, t.start_y);
         Put(p, m, t.end_x, t.end_y);
@@ -385,7 +383,7 @@ private:
                 case kEntEnko: ok = Arc(L.Enko[u], m, false); break;
                 case kEntTen: ok = Point(L.Ten[u], m, added(b ? &b->points : nullptr)); break;
                 case kEntMoji:
-                    ok = IsImageText(L.Moji[u].str) ? Image(L.Moji[u], m)
+                    ok = HasImagePrefix(L.Moji[u].str) ? Image(L.Moji[u], m)
                                                     : Text(L.Moji[u], m, added(b ? &b->texts : nullptr));
                     break;
                 case kEntSunpo: ok = Dimension(L.Sunpo[u], m); break;

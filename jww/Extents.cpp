@@ -52,7 +52,6 @@ bool SamePoint(double x1, double y1, double x2, double y2) { return Near(x1, x2)
 bool IsMarkerText(const TEntJwwMoji& m) {
     return SamePoint(m.start_x, m.start_y, 0, 0) && SamePoint(m.end_x, m.end_y, 0.01, 0.01);
 }
-bool IsImageText(const std::u16string& s) { return s.compare(0, 4, u"^@BM") == 0; }
 
 // Elements of an array to visit: its count, but no more than it holds.
 template <class Array>
@@ -139,7 +138,7 @@ public:
         if (SamePoint(e.start_x, e.start_y, e.end_x, e.end_y) || IsMarkerText(e)) return;
         Point(e.start_x, e.start_y);
         Point(e.end_x, e.end_y);
-        if (IsImageText(e.str)) {
+        if (HasImagePrefix(e.str)) {
             const TImageTextInfo info = ParseImageText(e.str);
             Point(e.start_x + info.d[0], e.start_y + info.d[1]);
         }

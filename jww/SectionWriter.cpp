@@ -228,36 +228,36 @@ void AddPlaces(uint64_t& hash, std::initializer_list<double> values) {
 
 void AddPlacesOf(const TEntityLists& L, const TEntJwwNo& e, uint64_t* places) {
     const size_t k = static_cast<size_t>(e.EntNo);
-    uint64_t& crc = places[e.EntType];
+    uint64_t& hash = places[e.EntType];
     switch (e.EntType) {
         case kEntLine: {
             const TEntJwwLine& l = L.Line[k];
-            AddPlaces(crc, {l.start_x, l.start_y, l.end_x, l.end_y});
+            AddPlaces(hash, {l.start_x, l.start_y, l.end_x, l.end_y});
             break;
         }
         case kEntEnko: {
             const TEntJwwEnko& a = L.Enko[k];
-            AddPlaces(crc, {a.start_x, a.start_y, a.dHankei, a.radKaishiKaku, a.radEnkoKaku, a.radKatamukiKaku,
+            AddPlaces(hash, {a.start_x, a.start_y, a.dHankei, a.radKaishiKaku, a.radEnkoKaku, a.radKatamukiKaku,
                             a.dHenpeiRitsu});
             break;
         }
-        case kEntTen: AddPlaces(crc, {L.Ten[k].start_x, L.Ten[k].start_y}); break;
+        case kEntTen: AddPlaces(hash, {L.Ten[k].start_x, L.Ten[k].start_y}); break;
         case kEntMoji: {
             const TEntJwwMoji& t = L.Moji[k];
             // The sizes as the writer stores them.
-            AddPlaces(crc, {t.start_x, t.start_y, t.end_x, t.end_y, ClampTextSize(t.dSizeX), ClampTextSize(t.dSizeY),
+            AddPlaces(hash, {t.start_x, t.start_y, t.end_x, t.end_y, ClampTextSize(t.dSizeX), ClampTextSize(t.dSizeY),
                             t.dKankaku, t.degKakudo});
             break;
         }
         case kEntSolid: {
             const TEntJwwSolid& s = L.Solid[k];
-            AddPlaces(crc, {s.start_x, s.start_y, s.end_x, s.end_y, s.DPoint2_x, s.DPoint2_y, s.DPoint3_x,
+            AddPlaces(hash, {s.start_x, s.start_y, s.end_x, s.end_y, s.DPoint2_x, s.DPoint2_y, s.DPoint3_x,
                             s.DPoint3_y});
             break;
         }
         case kEntBlock: {
             const TEntJwwBlock& b = L.Block[k];
-            AddPlaces(crc, {b.DPKijunTen_x, b.DPKijunTen_y, b.dBairitsuX, b.dBairitsuY, b.radKaitenKaku});
+            AddPlaces(hash, {b.DPKijunTen_x, b.DPKijunTen_y, b.dBairitsuX, b.dBairitsuY, b.radKaitenKaku});
             break;
         }
         default: break;

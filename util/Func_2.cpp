@@ -469,7 +469,6 @@ std::u16string IntToStrDec(int32_t n) {
     return std::u16string(s.begin(), s.end());
 }
 
-
 double RoundDigits(int digits, int mode, double x) {
     double scale = 1;
     if (digits >= 1 && digits <= 9)
@@ -657,13 +656,20 @@ int LineTypeDashes(uint32_t pattern, double unit, double out[32]) {
 
 // ---- Image texts -------------------------------------------------------
 
+namespace {
+const std::u16string kImageTextPrefix = u"^@BM";
+}  // namespace
+
+bool HasImagePrefix(const std::u16string& text) {
+    return text.compare(0, kImageTextPrefix.size(), kImageTextPrefix) == 0;
+}
+
 TImageTextInfo ParseImageText(const std::u16string& text) {
     TImageTextInfo info;
-    static const std::u16string kPrefix = u"^@BM";
-    if (text.compare(0, kPrefix.size(), kPrefix) != 0) return info;
-    size_t comma = text.find(u',', kPrefix.size());
+    if (!HasImagePrefix(text)) return info;
+    size_t comma = text.find(u',', kImageTextPrefix.size());
     if (comma == std::u16string::npos) return info;
-    info.name = text.substr(kPrefix.size(), comma - kPrefix.size());
+    info.name = text.substr(kImageTextPrefix.size(), comma - kImageTextPrefix.size());
     const std::u16string rest = text.substr(comma + 1);
 
     auto store = [&info](int index, const std::u16string& field) {

@@ -150,6 +150,9 @@ int LineTypeDashes(uint32_t pattern, double unit, double out[32]);
 
 // ---- Image texts -------------------------------------------------------
 
+// True when the text begins "^@BM": it places an image.
+bool HasImagePrefix(const std::u16string& text);
+
 struct TImageTextInfo {
     int result = 1;              // 1 when the text holds at most two numbers
     std::u16string name;         // image path between "^@BM" and the first comma
