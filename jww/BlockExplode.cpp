@@ -469,11 +469,6 @@ bool AppendTop(TArray<T>& arr, int32_t& count, TArray<TEntJwwNo>& order, int32_t
     return true;
 }
 
-template <class Array>
-size_t Used(const Array& v, int32_t n) {
-    return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
-}
-
 template <class T>
 void Trim(TArray<T>& v, int32_t n) {
     v.resize(static_cast<size_t>(std::max(n, 0)));

@@ -31,11 +31,6 @@ struct Tally {
 // A count as reported: beyond the range of the result it stays at its top.
 int32_t Reported(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
 
-template <class Array>
-size_t Used(const Array& v, int32_t n) {
-    return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
-}
-
 // Type keys of GetElementTNum.
 int PointKey(const TEntJwwTen& p) {
     const int32_t code = static_cast<int32_t>(p.nCode);

@@ -579,21 +579,10 @@ TEntJwwBlock MakeBlock(int cn, int lg, int ly, int co, int tp, int wd, int fl, i
 
 // ---- Trimming ----
 
-template <class T>
-void Trim(TArray<T>& arr, int32_t n) {
-    arr.resize(static_cast<size_t>(std::max(n, 0)));
-    if (arr.capacity() > arr.size() + arr.size() / 4) arr.shrink_to_fit();
-}
-
-void TrimLists(TEntityLists L, int32_t order) {
-    Trim(L.No, order);
-    Trim(L.Line, L.LineN);
-    Trim(L.Enko, L.EnkoN);
-    Trim(L.Ten, L.TenN);
-    Trim(L.Moji, L.MojiN);
-    Trim(L.Sunpo, L.SunpoN);
-    Trim(L.Solid, L.SolidN);
-    Trim(L.Block, L.BlockN);
+// Cuts the order list and every list to its count, giving back spare room.
+void TrimAll(const TEntityLists& L, int32_t order) {
+    TrimTo(L.No, order, true);
+    TrimLists(L, true);
 }
 
 void ReserveLists(TEntityLists L, int32_t order, int32_t extra) {
@@ -630,10 +619,10 @@ bool TJwDocument::AddEntPre() {
 
 bool TJwDocument::AddEntPost() {
     const bool ok = Guard([&] {
-        TrimLists(TopLists(), HeaderN1());
+        TrimAll(TopLists(), HeaderN1());
         for (int32_t i = 0, n = BracketedDefs(*this, HeaderN2()); i < n; ++i) {
             TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(i)];
-            TrimLists(ListsOf(def), def.N);
+            TrimAll(ListsOf(def), def.N);
         }
         return true;
     });
@@ -687,7 +676,7 @@ void TJwDocument::AddBlkDefPost(int bdn) {
     TEntJwwBlockDef* def = DefAt(*this, bdn);
     if (def == nullptr) return;
     Guard([&] {
-        TrimLists(ListsOf(*def), def->N);
+        TrimAll(ListsOf(*def), def->N);
         return true;
     });
 }

@@ -53,12 +53,6 @@ bool IsMarkerText(const TEntJwwMoji& m) {
     return SamePoint(m.start_x, m.start_y, 0, 0) && SamePoint(m.end_x, m.end_y, 0.01, 0.01);
 }
 
-// Elements of an array to visit: its count, but no more than it holds.
-template <class Array>
-size_t Used(const Array& v, int32_t n) {
-    return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
-}
-
 // The box of one computation. Until the first usable point it is empty.
 class Box {
 public:

@@ -26,6 +26,16 @@ TEntityLists ListsOf(TEntJwwBlockDef& d) {
             d.mMojiN, d.mSunpo, d.mSunpoN, d.mSolid, d.mSolidN, d.mBlock, d.mBlockN};
 }
 
+void TrimLists(const TEntityLists& L, bool release) {
+    TrimTo(L.Line, L.LineN, release);
+    TrimTo(L.Enko, L.EnkoN, release);
+    TrimTo(L.Ten, L.TenN, release);
+    TrimTo(L.Moji, L.MojiN, release);
+    TrimTo(L.Sunpo, L.SunpoN, release);
+    TrimTo(L.Solid, L.SolidN, release);
+    TrimTo(L.Block, L.BlockN, release);
+}
+
 TEntityLists TJwDocument::TopLists() {
     return {EntNo,    EntLine,   EntLineN,  EntEnko,  EntEnkoN,  EntTen,   EntTenN,  EntMoji,
             EntMojiN, EntSunpo,  EntSunpoN, EntSolid, EntSolidN, EntBlock, EntBlockN};

@@ -37,6 +37,9 @@ struct TEntityLists {
     int32_t& BlockN;
 };
 TEntityLists ListsOf(TEntJwwBlockDef& def);
+// Cuts each of the seven entity lists (not the order list) to its count;
+// with release, spare room is given back (see TrimTo).
+void TrimLists(const TEntityLists& L, bool release);
 
 // Values of the drawing or figure read last, for the display's text
 // special codes (process-wide; only the display reads them).

@@ -53,23 +53,6 @@ int32_t ReadCount(ArchiveReader& in) {
     return c == 0xFFFF ? in.I32() : c;
 }
 
-template <class T>
-void Trim(TArray<T>& arr, int32_t n, bool release) {
-    arr.resize(static_cast<size_t>(n));
-    if (release && arr.capacity() > arr.size() + arr.size() / 4) arr.shrink_to_fit();
-}
-
-// Cuts every list to its count; member lists also give back spare room.
-void TrimLists(TEntityLists& L, bool release) {
-    Trim(L.Line, L.LineN, release);
-    Trim(L.Enko, L.EnkoN, release);
-    Trim(L.Ten, L.TenN, release);
-    Trim(L.Moji, L.MojiN, release);
-    Trim(L.Sunpo, L.SunpoN, release);
-    Trim(L.Solid, L.SolidN, release);
-    Trim(L.Block, L.BlockN, release);
-}
-
 class SectionReader {
 public:
     SectionReader(ArchiveReader& in, int ver, int64_t tagBudget)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <vector>
@@ -73,6 +74,20 @@ using TArray = std::vector<T, TArrayAllocator<T>>;
 // most elements the array can come to (atMost), it goes there at once: the
 // pages it never fills cost nothing, and it is not copied again and again
 // while it grows. Should that much memory not be had, it grows as usual.
+// Elements of an array that count: its count n, but no more than it holds.
+template <class Array>
+size_t Used(const Array& v, int32_t n) {
+    return n <= 0 ? 0 : std::min(v.size(), static_cast<size_t>(n));
+}
+
+// Cuts arr to its count n (to nothing when n is negative); with release,
+// room to spare of more than a quarter of that is given back.
+template <class T>
+void TrimTo(TArray<T>& arr, int32_t n, bool release) {
+    arr.resize(static_cast<size_t>(std::max(n, 0)));
+    if (release && arr.capacity() > arr.size() + arr.size() / 4) arr.shrink_to_fit();
+}
+
 template <class T>
 void ReserveMore(TArray<T>& a, size_t count = 1, size_t atMost = 0) {
     if (a.capacity() - a.size() >= count) return;
