@@ -7,8 +7,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/Aside.h"
 #include "app/DimensionExplode.h"
 #include "app/Settings.h"
+#include "app/Verify.h"
 #include "jww/Archive.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -72,6 +74,20 @@ TBatchRun::TBatchRun(std::string workFolder) : workFolder_(std::move(workFolder)
 
 TBatchRun::~TBatchRun() { JwwDataFree(); }
 
+namespace {
+
+// Empties a document but for its bound-image list.
+template <class Doc>
+void ReleaseEntities(Doc& doc) {
+    std::vector<TBindImageType> images = std::move(doc.BindImage);
+    const int32_t n = doc.BindImageN;
+    doc.DataFree();
+    doc.BindImage = std::move(images);
+    doc.BindImageN = n;
+}
+
+}  // namespace
+
 void TBatchRun::JwwDataFree() {
     JWW.BindImageDeleteGzFile();
     JWW.BindImageDeleteNonGzFile();
@@ -109,82 +125,13 @@ TFileFailure WriteFailure(const std::string& folder) {
 
 namespace {
 
-const char* const kKindNames[8] = {"", "lines", "arcs", "points", "texts", "dimensions", "solids", "block inserts"};
-
-// The first difference between what was written and what was read back, in
-// words; "" when there is none.
-std::string TallyDifference(const TJwDocument::TWrittenTally& written, const TJwDocument::TWrittenTally& back) {
-    if (written.definitions != back.definitions)
-        return "block definitions: " + std::to_string(written.definitions) + " written, " +
-               std::to_string(back.definitions) + " read back";
-    for (int k = kEntLine; k <= kEntBlock; ++k) {
-        for (const bool top : {true, false}) {
-            const int64_t w = top ? written.top[k] : written.blocks[k], b = top ? back.top[k] : back.blocks[k];
-            if (w != b)
-                return std::string(kKindNames[k]) + (top ? " of the drawing: " : " in block definitions: ") +
-                       std::to_string(w) + " written, " + std::to_string(b) + " read back";
-        }
-        if (written.places[k] != back.places[k])
-            return std::string("the ") + kKindNames[k] + " read back lie elsewhere than those written";
-    }
-    return "";
-}
-
-// Runs job on a thread of its own when worth it and one can be had, else
-// when its result is asked for.
-template <class Job>
-auto InBackground(bool worthIt, Job job) {
-    if (worthIt) {
-        try {
-            return std::async(std::launch::async, job);
-        } catch (const std::system_error&) {
-        }
-    }
-    return std::async(std::launch::deferred, job);
-}
-
-// Files smaller than this are summed on the thread that reads them back,
-// and documents with fewer entries than this tallied on the thread that
+// Documents with fewer entries than this are tallied on the thread that
 // writes them: starting a thread would cost more than it saves.
-constexpr long long kSumAlongsideFrom = 1 << 20;
 constexpr size_t kTallyAlongsideFrom = 20000;
-
-// Reads the output at path, which doc was just written to with version ver,
-// back into doc, and compares: the file holds the very bytes written, every
-// entity written (written: the document's tally) is there again at its
-// place, no dimension is left, and the header read back gives the header
-// written. "" when all holds, else the first difference. The document then
-// holds what was read back.
-template <class Doc>
-std::string VerifyOutput(Doc& doc, const std::string& path, int ver, const TJwDocument::TWrittenTally& written) {
-    const uint32_t checksum = doc.WrittenChecksum, headerChecksum = doc.WrittenHeaderChecksum;
-    const int option = doc.FileOutOpt;
-    // The bytes of a large file are summed on a second thread while this
-    // one reads them back.
-    uint32_t fileChecksum = 0;
-    std::future<bool> summed = InBackground(platform::FileSize(path) >= kSumAlongsideFrom,
-                                            [&path, &fileChecksum] { return FileChecksum(path, fileChecksum); });
-    // The bound images stay where the first read put them.
-    const bool extract = doc.BindImageExp;
-    doc.BindImageExp = false;
-    const bool read = doc.FileIn(path);
-    doc.BindImageExp = extract;
-    const bool whole = summed.get();
-    if (!read) return "the output cannot be read back: " + doc.LastError;
-    const TJwDocument::TWrittenTally back = doc.WrittenTally();
-    const int64_t dimensions = back.top[kEntSunpo] + back.blocks[kEntSunpo];
-    if (dimensions > 0) return std::to_string(dimensions) + " dimensions are left in the output";
-    if (std::string d = TallyDifference(written, back); !d.empty()) return d;
-    if (!whole) return "the output cannot be read back to its end";
-    if (fileChecksum != checksum) return "the output does not hold the bytes that were written";
-    doc.FileOutOpt = option;
-    if (doc.HeaderChecksum(ver) != headerChecksum) return "the header read back differs from the header written";
-    return "";
-}
 
 }  // namespace
 
-void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(platform::File&)>& write,
+void TBatchRun::Publish(TFileResult& r, const std::function<TJwFailure(platform::File&)>& write,
                         const std::function<std::string(const std::string&)>& verify) {
     // The output is written under a hidden temporary name in the target
     // folder and only then given its name, without replacing anything.
@@ -197,8 +144,8 @@ void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bo
         r.detail = folder;
         return;
     }
-    if (!write(file)) {
-        r.failure = doc.LastFailure == TJwFailure::kOutOfMemory ? TFileFailure::kOutOfMemory : WriteFailure(folder);
+    if (const TJwFailure failed = write(file); failed != TJwFailure::kNone) {
+        r.failure = failed == TJwFailure::kOutOfMemory ? TFileFailure::kOutOfMemory : WriteFailure(folder);
         r.detail = folder;
         platform::RemoveFile(tmp);
         platform::UnregisterTempPath(tmp);
@@ -238,7 +185,7 @@ void TBatchRun::Publish(TJwDocument& doc, TFileResult& r, const std::function<bo
 }
 
 template <class Doc, class Explode>
-void TBatchRun::Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode) {
+void TBatchRun::Convert(Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged, Explode explode) {
     // A source that cannot be read completely is not converted: writing what
     // was read would silently drop the rest of the drawing.
     // A drawing too complex to measure is not converted either. Nothing
@@ -256,15 +203,30 @@ void TBatchRun::Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode ex
         }
         doc.SetFileOutOption(doc.MojiEncode ? 32 : 0);
         const int ver = doc.Enthd.jwVer;
-        std::function<std::string(const std::string&)> verify;
+        TJwDocument::TWrittenFile written;
         // What the output must hold is tallied on a second thread while it
-        // is written: the writer only reads the document.
-        std::future<TJwDocument::TWrittenTally> written;
+        // is written: the write only reads the document.
+        std::future<TJwDocument::TWrittenTally> tally;
+        if (verifyOutputs)
+            tally = RunAside(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return doc.WrittenTally(); });
+        auto write = [&](platform::File& file) {
+            doc.WriteTo(file, ver, written);
+            return written.failure;
+        };
+        std::function<std::string(const std::string&)> verify;
         if (verifyOutputs) {
-            written = InBackground(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return doc.WrittenTally(); });
-            verify = [&](const std::string& tmp) { return VerifyOutput(doc, tmp, ver, written.get()); };
+            verify = [&](const std::string& tmp) {
+                const TJwDocument::TWrittenTally expected = tally.get();
+                // The converted document is not needed any more: its memory
+                // goes before the output is read back. Its bound images stay
+                // listed, so that they are deleted with it.
+                ReleaseEntities(doc);
+                return VerifyOutput(back, tmp, written, expected);
+            };
         }
-        Publish(doc, r, [&](platform::File& file) { return doc.FileOutTo(file, ver); }, verify);
+        Publish(r, write, verify);
+        // The tally must end before the document changes.
+        if (tally.valid()) tally.wait();
     } catch (const std::bad_alloc&) {
         doc.LastFailure = TJwFailure::kOutOfMemory;
         r.failure = TFileFailure::kOutOfMemory;
@@ -301,10 +263,10 @@ TFileResult TBatchRun::ConvertFile(const std::string& src, const std::string& ds
         return r;
     }
     if (jww) {
-        Convert(JWW, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
+        Convert(JWW, JWWBack, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
         JwwDataFree();
     } else {
-        Convert(JWS, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
+        Convert(JWS, JWSBack, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
         JWS.DataFree();
     }
     return r;

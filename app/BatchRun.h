@@ -181,17 +181,24 @@ public:
 private:
     // Empties the drawing document and deletes the images its read extracted.
     void JwwDataFree();
+    // Reads r.src into doc, explodes it, writes it and, when outputs are
+    // checked, reads the output back into back.
     template <class Doc, class Explode>
-    void Convert(Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode);
-    // Writes the output through write into a new file under a temporary
-    // name, checks it through verify (when given: "" or the difference),
-    // then gives it its name without replacing anything.
-    void Publish(TJwDocument& doc, TFileResult& r, const std::function<bool(platform::File&)>& write,
+    void Convert(Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged, Explode explode);
+    // Writes the output through write (which gives kNone or why it failed)
+    // into a new file under a temporary name, checks it through verify
+    // (when given: "" or the difference), then gives it its name without
+    // replacing anything.
+    void Publish(TFileResult& r, const std::function<TJwFailure(platform::File&)>& write,
                  const std::function<std::string(const std::string&)>& verify);
 
     std::string workFolder_;
     TJwwData JWW;
     TJwsData JWS;
+    // The outputs are read back into these, never into the documents that
+    // were converted.
+    TJwwData JWWBack;
+    TJwsData JWSBack;
 };
 
 // The folder for bound images of this process: a folder named after the

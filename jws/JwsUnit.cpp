@@ -52,17 +52,16 @@ void TJwsData::ReadHeader(ArchiveReader& in) {
     h.My2 = in.F64();
 }
 
-void TJwsData::WriteHeader(ArchiveWriter& out, int ver) {
-    TEntJwsHeader& h = Enthd;
-    EntLgrp.resize(16);
-    h.jwID = fmt::kJwsMagic;
+void TJwsData::WriteHeader(ArchiveWriter& out, int ver) const {
+    const TEntJwsHeader& h = Enthd;
     out.Bytes(fmt::kJwsMagic, fmt::kJwsMagicLen);
     const std::string filler(kFillerSize, '.');
     out.Bytes(filler.data(), filler.size());
     out.I32(ver);
     out.F64(h.BasePoint_x);
     out.F64(h.BasePoint_y);
-    for (const auto& g : EntLgrp) out.F64(g.adScale);
+    const TFixedTable groups(EntLgrp, 16);
+    for (size_t g = 0; g < groups.size(); ++g) out.F64(groups[g].adScale);
     for (int32_t v : {h.dmy01, h.dmy02, h.dmy03, h.dmy04, h.dmy05, h.dmy06}) out.I32(v);
     for (double v : {h.dmy11, h.dmy12, h.dmy13, h.dmy14, h.dmy15, h.dmy16}) out.F64(v);
     out.F64(h.Mx1);
@@ -94,12 +93,13 @@ bool TJwsData::FileIn(const std::string& fileName) {
 }
 
 
-void TJwsData::WriteContent(ArchiveWriter& out, int Ver, TContent part) {
+void TJwsData::WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const {
     int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;
     if (ver == fmt::kVer300) ver = fmt::kVer351;
     WriteHeader(out, ver);
-    if (part == TContent::kHeader) return;
-    WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
+    WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2, written);
 }
+
+void TJwsData::StampMagic() { Enthd.jwID = fmt::kJwsMagic; }
 
 }  // namespace talvine

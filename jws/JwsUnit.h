@@ -65,6 +65,8 @@ public:
 
     int32_t& HeaderN1() override { return Enthd.n1; }
     int32_t& HeaderN2() override { return Enthd.n2; }
+    int32_t HeaderN1() const override { return Enthd.n1; }
+    int32_t HeaderN2() const override { return Enthd.n2; }
     // As TJwDocument::AddEntPost; a figure with entities or definitions then
     // stores its extents in Mx1 .. My2 (EntityBuilder.cpp).
     bool AddEntPost() override;
@@ -85,7 +87,8 @@ protected:
     double LayerGroupScale(int group) const override;
     // A figure is written in versions up to 230 as 230, version 300 as 351;
     // the adjusted version decides every layout rule.
-    void WriteContent(ArchiveWriter& out, int Ver, TContent part) override;
+    void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const override;
+    void StampMagic() override;
 
 public:
     // Extents of the figure, always starting at its base point. False as
@@ -99,7 +102,7 @@ public:
 
 private:
     void ReadHeader(ArchiveReader& in);
-    void WriteHeader(ArchiveWriter& out, int ver);
+    void WriteHeader(ArchiveWriter& out, int ver) const;
 };
 
 }  // namespace talvine

@@ -29,6 +29,7 @@ ArchiveReader::ArchiveReader(const uint8_t* data, size_t size) {
     pos_ = data;
     end_ = data + size;
     fileLeft_ = 0;
+    filled_ = static_cast<long long>(size);
 }
 
 void ArchiveReader::Refill() {
@@ -40,6 +41,7 @@ void ArchiveReader::Refill() {
     long long got = file_->Read(buf_ + have, kReadBufSize - have);
     if (got < 0) throw JwIoError(fmt::kErrIo);
     end_ += got;
+    filled_ += got;
     if (fileLeft_ >= 0) fileLeft_ = std::max(0LL, fileLeft_ - got);
 }
 
@@ -189,11 +191,8 @@ ArchiveWriter::ArchiveWriter(bool unicode) : file_(nullptr), unicode_(unicode) {
 
 void ArchiveWriter::Put(const void* p, size_t n) {
     crc_ = static_cast<uint32_t>(crc32_z(crc_, static_cast<const Bytef*>(p), n));
+    flushed_ += static_cast<int64_t>(n);
     if (file_ && !file_->Write(p, n)) throw JwIoError(fmt::kErrIo);
-}
-
-uint32_t ArchiveWriter::ChecksumSoFar() const {
-    return static_cast<uint32_t>(crc32_z(crc_, buf_, used_));
 }
 
 bool FileChecksum(const std::string& path, uint32_t& crc) {

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "jww/jwwtype.h"
 #include "util/Func_2.h"
@@ -78,6 +79,8 @@ public:
 
     // Bytes left until the end of the data; -1 when unknown.
     long long Remaining() const;
+    // Bytes consumed from the start of the data.
+    long long Position() const { return filled_ - (end_ - pos_); }
 
     // One archive string, control characters kept, cut at its first NUL.
     std::u16string StringIn();
@@ -114,6 +117,7 @@ private:
     const uint8_t* pos_ = nullptr;
     const uint8_t* end_ = nullptr;
     long long fileLeft_ = -1;  // bytes of the file not yet in the buffer
+    long long filled_ = 0;     // bytes brought into the buffer so far
     bool sawUnicode_ = false;
     std::string storage_;      // buffer for file input
 };
@@ -174,8 +178,8 @@ public:
     void Flush();
     // The CRC-32 of every byte written so far (after Flush).
     uint32_t Checksum() const { return crc_; }
-    // The CRC-32 of every byte given so far, flushed or not.
-    uint32_t ChecksumSoFar() const;
+    // How many bytes were given so far, flushed or not.
+    int64_t BytesSoFar() const { return flushed_ + static_cast<int64_t>(used_); }
 
     static constexpr size_t kMaxSingleByteLen = 65533;  // 0xFFFE marks the UTF-16 form
     static constexpr size_t kMaxUnicodeLen = 65534;
@@ -187,6 +191,7 @@ private:
     platform::File* file_;  // nullptr: the checksum only
     bool unicode_;
     uint32_t crc_ = 0;
+    int64_t flushed_ = 0;
     size_t used_ = 0;
     uint8_t* buf_;
     std::string storage_;
@@ -196,6 +201,23 @@ private:
 // The CRC-32 of the whole file at path, as ArchiveWriter::Checksum gives it
 // for the bytes it wrote; false when the file cannot be read to its end.
 bool FileChecksum(const std::string& path, uint32_t& crc);
+
+// A header table as the file stores it: exactly n entries, read from a
+// document's vector; entries the vector lacks are written as new ones.
+template <class T>
+class TFixedTable {
+public:
+    TFixedTable(const std::vector<T>& v, size_t n) : v_(v), n_(n) {}
+    size_t size() const { return n_; }
+    const T& operator[](size_t i) const {
+        static const T kNew{};
+        return i < v_.size() ? v_[i] : kNew;
+    }
+
+private:
+    const std::vector<T>& v_;
+    size_t n_;
+};
 
 // Validates (and for versions below 420 maps) an attribute as AttrOut writes it.
 TEntJwwAttr ValidateAttr(int ver, TEntJwwAttr att, int kind);

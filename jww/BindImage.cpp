@@ -298,9 +298,9 @@ void TJwwData::ReadBindImages(ArchiveReader& in) {
     }
 }
 
-void TJwwData::WriteBindImages(ArchiveWriter& out) {
-    for (auto& img : BindImage) img.exf = false;
+void TJwwData::WriteBindImages(ArchiveWriter& out, TWrittenFile& written) const {
     const int32_t imageCount = std::min<int32_t>(BindImageN, static_cast<int32_t>(BindImage.size()));
+    std::vector<bool> referred(static_cast<size_t>(std::max(imageCount, 0)), false);
 
     std::vector<std::u16string> upperNames;
     upperNames.reserve(static_cast<size_t>(std::max(imageCount, 0)));
@@ -314,7 +314,7 @@ void TJwwData::WriteBindImages(ArchiveWriter& out) {
             UpperStr(s.substr(kTempImagePrefix.size(), comma - kTempImagePrefix.size()));
         for (int32_t i = 0; i < imageCount; ++i) {
             if (upperNames[static_cast<size_t>(i)].compare(0, name.size(), name) == 0) {
-                BindImage[static_cast<size_t>(i)].exf = true;
+                referred[static_cast<size_t>(i)] = true;
                 return;
             }
         }
@@ -344,16 +344,15 @@ void TJwwData::WriteBindImages(ArchiveWriter& out) {
     };
     std::vector<Selected> selected;
     for (int32_t i = 0; i < imageCount; ++i) {
-        TBindImageType& img = BindImage[static_cast<size_t>(i)];
-        if (!img.exf) continue;
-        img.exf = false;
+        const TBindImageType& img = BindImage[static_cast<size_t>(i)];
+        if (!referred[static_cast<size_t>(i)]) continue;
         if (!(BindImageExp || BindImageExr) || !IsSafeImageName(img.Fname)) continue;
         const std::string path = ImagePath(img.Fname);
         if (!platform::FileExists(path)) continue;
         platform::File f = platform::File::OpenRead(path);
         const long long size = f.IsOpen() ? f.Size() : -1;
         if (size < 0 || size > 0x7FFFFFFF) continue;
-        img.exf = true;
+        written.images.push_back(i);
         selected.push_back(Selected{i, std::move(f), size});
     }
     out.I32(static_cast<int32_t>(selected.size()));

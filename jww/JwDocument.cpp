@@ -26,6 +26,11 @@ TEntityLists ListsOf(TEntJwwBlockDef& d) {
             d.mMojiN, d.mSunpo, d.mSunpoN, d.mSolid, d.mSolidN, d.mBlock, d.mBlockN};
 }
 
+TEntityView ListsOf(const TEntJwwBlockDef& d) {
+    return {d.mNo,   d.mLine,   d.mLineN,  d.mEnko,  d.mEnkoN,  d.mTen,   d.mTenN,  d.mMoji,
+            d.mMojiN, d.mSunpo, d.mSunpoN, d.mSolid, d.mSolidN, d.mBlock, d.mBlockN};
+}
+
 void TrimLists(const TEntityLists& L, bool release) {
     TrimTo(L.Line, L.LineN, release);
     TrimTo(L.Enko, L.EnkoN, release);
@@ -37,6 +42,11 @@ void TrimLists(const TEntityLists& L, bool release) {
 }
 
 TEntityLists TJwDocument::TopLists() {
+    return {EntNo,    EntLine,   EntLineN,  EntEnko,  EntEnkoN,  EntTen,   EntTenN,  EntMoji,
+            EntMojiN, EntSunpo,  EntSunpoN, EntSolid, EntSolidN, EntBlock, EntBlockN};
+}
+
+TEntityView TJwDocument::TopLists() const {
     return {EntNo,    EntLine,   EntLineN,  EntEnko,  EntEnkoN,  EntTen,   EntTenN,  EntMoji,
             EntMojiN, EntSunpo,  EntSunpoN, EntSolid, EntSolidN, EntBlock, EntBlockN};
 }
@@ -110,16 +120,18 @@ TJwFailure TJwDocument::CheckFileStart(const std::string& fileName, const char* 
 
 void TJwDocument::SetFileOutOption(int n) { FileOutOpt = (n >= 0 && n < 64) ? n : 0; }
 
-bool TJwDocument::Guarded(const std::function<void()>& step) {
+bool TJwDocument::Guarded(const std::function<void()>& step) { return Guarded(step, LastFailure, LastError); }
+
+bool TJwDocument::Guarded(const std::function<void()>& step, TJwFailure& failure, std::string& error) {
     try {
         step();
         return true;
     } catch (const JwIoError& e) {
-        LastError = e.what();
-        if (LastFailure == TJwFailure::kNone) LastFailure = TJwFailure::kDamaged;
+        error = e.what();
+        if (failure == TJwFailure::kNone) failure = TJwFailure::kDamaged;
     } catch (const std::bad_alloc&) {
-        LastError = fmt::kErrIo;
-        LastFailure = TJwFailure::kOutOfMemory;
+        error = fmt::kErrIo;
+        failure = TJwFailure::kOutOfMemory;
     }
     return false;
 }
@@ -135,7 +147,9 @@ bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool
         return false;
     }
     ArchiveReader in(f);
+    HeaderSize = 0;
     if (!header(in)) return false;
+    HeaderSize = in.Position();
     if (!sections) return true;
     const bool ok = Guarded([&] { sections(in); });
     MojiEncode = MojiEncode || in.SawUnicode();
@@ -150,13 +164,6 @@ bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool
         LastError = beforeText;
     }
     return ok && !bBlockTreeCut;
-}
-
-uint32_t TJwDocument::HeaderChecksum(int Ver) {
-    ArchiveWriter out((FileOutOpt & 32) != 0);
-    WriteContent(out, Ver, TContent::kHeader);
-    out.Flush();
-    return out.Checksum();
 }
 
 bool TJwDocument::FileOut(const std::string& fileName, int Ver) {
@@ -191,17 +198,32 @@ bool TJwDocument::FileOut(const std::string& fileName, int Ver) {
 }
 
 bool TJwDocument::FileOutTo(platform::File& file, int Ver) {
-    LastError.clear();
-    LastFailure = TJwFailure::kCannotWrite;  // any error from here on is the output's
-    const bool ok = Guarded([&] {
-        ArchiveWriter out(file, (FileOutOpt & 32) != 0);
-        WriteContent(out, Ver, TContent::kAll);
-        out.Flush();
-        WrittenChecksum = out.Checksum();
-        if (!file.Close()) throw JwIoError(fmt::kErrIo);
-    });
+    TWrittenFile written;
+    const bool ok = WriteTo(file, Ver, written);
+    LastError = written.error;
+    LastFailure = written.failure;
+    // What a write leaves behind in the document: the magic, and which
+    // bound images were stored.
+    StampMagic();
+    for (auto& img : BindImage) img.exf = false;
+    for (int32_t i : written.images) BindImage[static_cast<size_t>(i)].exf = true;
+    return ok;
+}
+
+bool TJwDocument::WriteTo(platform::File& file, int Ver, TWrittenFile& written) const {
+    written = TWrittenFile{};
+    written.failure = TJwFailure::kCannotWrite;  // any error from here on is the output's
+    const bool ok = Guarded(
+        [&] {
+            ArchiveWriter out(file, (FileOutOpt & 32) != 0);
+            WriteContent(out, Ver, written);
+            out.Flush();
+            written.checksum = out.Checksum();
+            if (!file.Close()) throw JwIoError(fmt::kErrIo);
+        },
+        written.failure, written.error);
     file.Close();
-    if (ok) LastFailure = TJwFailure::kNone;
+    if (ok) written.failure = TJwFailure::kNone;
     return ok;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "jww/jwwtype.h"
@@ -18,25 +19,33 @@ class ArchiveReader;
 class ArchiveWriter;
 
 // References to one entity list: the document's top level or the members of
-// one block definition. The section reader and writer work on either.
-struct TEntityLists {
-    TArray<TEntJwwNo>& No;
-    TArray<TEntJwwLine>& Line;
-    int32_t& LineN;
-    TArray<TEntJwwEnko>& Enko;
-    int32_t& EnkoN;
-    TArray<TEntJwwTen>& Ten;
-    int32_t& TenN;
-    TArray<TEntJwwMoji>& Moji;
-    int32_t& MojiN;
-    TArray<TEntJwwSunpo>& Sunpo;
-    int32_t& SunpoN;
-    TArray<TEntJwwSolid>& Solid;
-    int32_t& SolidN;
-    TArray<TEntJwwBlock>& Block;
-    int32_t& BlockN;
+// one block definition. The section reader and writer work on either;
+// TEntityView is the read-only form (the writer, the tally, pictures).
+template <bool kReadOnly>
+struct TEntityListsOf {
+    template <class T>
+    using Array = std::conditional_t<kReadOnly, const TArray<T>&, TArray<T>&>;
+    using Count = std::conditional_t<kReadOnly, const int32_t&, int32_t&>;
+    Array<TEntJwwNo> No;
+    Array<TEntJwwLine> Line;
+    Count LineN;
+    Array<TEntJwwEnko> Enko;
+    Count EnkoN;
+    Array<TEntJwwTen> Ten;
+    Count TenN;
+    Array<TEntJwwMoji> Moji;
+    Count MojiN;
+    Array<TEntJwwSunpo> Sunpo;
+    Count SunpoN;
+    Array<TEntJwwSolid> Solid;
+    Count SolidN;
+    Array<TEntJwwBlock> Block;
+    Count BlockN;
 };
+using TEntityLists = TEntityListsOf<false>;
+using TEntityView = TEntityListsOf<true>;
 TEntityLists ListsOf(TEntJwwBlockDef& def);
+TEntityView ListsOf(const TEntJwwBlockDef& def);
 // Cuts each of the seven entity lists (not the order list) to its count;
 // with release, spare room is given back (see TrimTo).
 void TrimLists(const TEntityLists& L, bool release);
@@ -96,14 +105,29 @@ public:
     bool BindImageExp = false;  // extract bound images while reading
     bool BindImageExr = false;  // keep the image list while reading
 
+    // What one write produced, for whoever checks the file afterwards.
+    struct TWrittenFile {
+        uint32_t checksum = 0;    // CRC-32 of the whole file
+        int64_t headerSize = 0;   // bytes before the entity section
+        std::vector<int32_t> images;  // the bound images stored, by index in BindImage
+        TJwFailure failure = TJwFailure::kNone;  // when the write failed
+        std::string error;        // its error text (never shown to users)
+    };
+
     // Writes the document in format version Ver (a figure adjusts it: see
     // TJwsData::WriteContent) under a temporary name in the same folder,
     // then gives it the name fileName. True when the file was written
     // completely; on false nothing is left at fileName's place that was not
-    // there before, and LastError is set.
+    // there before, and LastError is set. Afterwards Enthd.jwID holds the
+    // magic and every bound image's exf tells whether it was stored.
     bool FileOut(const std::string& fileName, int Ver);
-    // Writes the same into file, open for writing and empty, and closes it.
+    // Writes the same into file, open for writing and empty, and closes it;
+    // FileOut's bookkeeping included.
     bool FileOutTo(platform::File& file, int Ver);
+    // The write itself: it only reads the document, so that other readers
+    // (the tally of what the output must hold) may run beside it. What it
+    // produced goes to written.
+    bool WriteTo(platform::File& file, int Ver, TWrittenFile& written) const;
 
     int32_t FileOutOpt = 0;  // writer option bits (32: strings in UTF-16)
     int32_t FontNameN = 0;
@@ -117,13 +141,9 @@ public:
     // user's message; kNone after a success.
     TJwFailure LastFailure = TJwFailure::kNone;
 
-    // The CRC-32 of the file the last successful FileOut wrote, and of its
-    // header alone (everything before the entities).
-    uint32_t WrittenChecksum = 0;
-    uint32_t WrittenHeaderChecksum = 0;
-    // The CRC-32 of the header FileOut(..., Ver) would write now, written
-    // nowhere. A file read back gives the header checksum it was written with.
-    uint32_t HeaderChecksum(int Ver);
+    // Bytes the header of the file read last took: where its entity section
+    // began (0 when nothing was read).
+    int64_t HeaderSize = 0;
 
     // What FileOut writes, entries by kind (index EntKind, kEntLine to
     // kEntBlock): at the top level, and in the definitions it keeps (the
@@ -137,9 +157,10 @@ public:
         int32_t definitions = 0;
         bool operator==(const TWrittenTally&) const = default;
     };
-    TWrittenTally WrittenTally();
+    TWrittenTally WrittenTally() const;
 
     TEntityLists TopLists();
+    TEntityView TopLists() const;
 
     // ---- Block tree and block definitions ----
 
@@ -194,14 +215,17 @@ public:
     // entries (DataDefaultSet or the header of a drawing read).
     std::vector<TEntJwwMojiType> EntMoj;
 
+    // Sets the header's magic (Enthd.jwID), as every write leaves it.
+    virtual void StampMagic() = 0;
     // What FileOut writes for version Ver: the header, the entities and, in
-    // a drawing, the bound images; or the header alone.
-    enum class TContent { kAll, kHeader };
-    virtual void WriteContent(ArchiveWriter& out, int Ver, TContent part) = 0;
+    // a drawing, the bound images.
+    virtual void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const = 0;
 
     // The header's counts: entries of EntNo (n1) and block definitions (n2).
     virtual int32_t& HeaderN1() = 0;
     virtual int32_t& HeaderN2() = 0;
+    virtual int32_t HeaderN1() const = 0;
+    virtual int32_t HeaderN2() const = 0;
 
     TJwDocument() = default;
     TJwDocument(const TJwDocument&) = default;
@@ -491,7 +515,8 @@ protected:
     // Writes the entity list and the referenced block definitions for output
     // version ver of a document read as docVer; n1 and n2 bound the order
     // list and the definitions. Throws JwIoError on a write failure.
-    void WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2);
+    void WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2,
+                            TWrittenFile& written) const;
 
     // MakeBlockTree, GetBlkNo and GetBlkName without their guards.
     void BuildBlockTree();
@@ -511,6 +536,9 @@ protected:
     // caught: a format or stream error (or exhausted memory) sets LastError
     // and gives false.
     bool Guarded(const std::function<void()>& step);
+    // The same for a step that changes nothing of the document: the error
+    // goes to failure and error.
+    static bool Guarded(const std::function<void()>& step, TJwFailure& failure, std::string& error);
     // Reads a file: header(in) first (false ends the read at once, before
     // any block tree exists), then sections(in); the block tree is built
     // afterwards whatever happened. True when both completed.

@@ -259,24 +259,32 @@ void TJwwData::ReadHeader(ArchiveReader& in) {
     h.adMojiKijunZureY2 = in.F64();
 }
 
-void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
-    TEntJwwHeader& h = Enthd;
-    SizeTables(*this);
-    h.jwID = fmt::kJwwMagic;
+void TJwwData::WriteHeader(ArchiveWriter& out, int v) const {
+    const TEntJwwHeader& h = Enthd;
+    // Every table as long as the file stores it.
+    const TFixedTable groups(EntLgrp, 16);
+    const TFixedTable layers(EntLay, 256);
+    const TFixedTable pens(EntCol, 10);
+    const TFixedTable types1(EntLtp1, 8);
+    const TFixedTable types2(EntLtp2, 5);
+    const TFixedTable types3(EntLtp3, 4);
+    const TFixedTable colours(EntColS, 257);
+    const TFixedTable lineTypes(EntLtpS, 33);
+    const TFixedTable textTypes(EntMoj, 10);
     out.Bytes(fmt::kJwwMagic, fmt::kJwwMagicLen);
     out.I32(v);
     out.StringOut(h.strMemo);
     out.I32(h.nZumen);
     out.I32(h.nWriteGLay);
     for (int g = 0; g < 16; ++g) {
-        const TEntJwwLayerGroup& G = EntLgrp[g];
+        const TEntJwwLayerGroup& G = groups[g];
         out.I32(G.anGLay);
         out.I32(G.anWriteLay);
         out.F64(G.adScale);
         out.I32(G.anGLayProtect);
         for (int l = 0; l < 16; ++l) {
-            out.I32(EntLay[g * 16 + l].aanLay);
-            out.I32(EntLay[g * 16 + l].aanLayProtect);
+            out.I32(layers[g * 16 + l].aanLay);
+            out.I32(layers[g * 16 + l].aanLayProtect);
         }
     }
     const uint8_t spaces[kReserved1] = {
@@ -303,8 +311,8 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
     out.F64(h.dMemoriY);
     out.F64(h.DpMemoriKjTen_x);
     out.F64(h.DpMemoriKjTen_y);
-    for (const auto& lay : EntLay) out.StringOut(SanitizeText(lay.aStrLayName));
-    for (const auto& grp : EntLgrp) out.StringOut(SanitizeText(grp.aStrGLayName));
+    for (size_t l = 0; l < layers.size(); ++l) out.StringOut(SanitizeText(layers[l].aStrLayName));
+    for (size_t g = 0; g < groups.size(); ++g) out.StringOut(SanitizeText(groups[g].aStrGLayName));
     out.F64(h.dKageLevel);
     out.F64(h.dKageIdo);
     out.I32(h.nKage9_15JiFlg);
@@ -344,30 +352,34 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
     }
     for (double d : h.adFukusenSuuchi) out.F64(d);
     out.F64(h.dRyougawaFukusenTomeDe);
-    for (const auto& c : EntCol) {
+    for (size_t k = 0; k < pens.size(); ++k) {
+        const auto& c = pens[k];
         out.I32(ValidRgb(c.aPenColor));
         out.I32(Clamp(c.anPenWidth, 1, 16));
     }
-    for (size_t k = 0; k < EntCol.size(); ++k) {
-        const auto& c = EntCol[k];
+    for (size_t k = 0; k < pens.size(); ++k) {
+        const auto& c = pens[k];
         out.I32(k == 0 ? 0xFFFFFF : ValidRgb(c.aPrtPenColor));  // background entry: always white
         out.I32(Clamp(c.anPrtPenWidth, 1, 500));
         out.F64(Clamp(c.adPrtTenHankei, 0.1, 10.0));
     }
-    for (const auto& t : EntLtp1) {
+    for (size_t k = 0; k < types1.size(); ++k) {
+        const auto& t = types1[k];
         out.I32(t.alLType);
         out.I32(t.anTokushuSenUintDot);
         out.I32(t.anTokushuSenPich);
         out.I32(t.anPrtTokushuSenPich);
     }
-    for (const auto& t : EntLtp2) {
+    for (size_t k = 0; k < types2.size(); ++k) {
+        const auto& t = types2[k];
         out.I32(t.alLType);
         out.I32(t.anRandSenWide);
         out.I32(t.anTokushuSenPich);
         out.I32(t.anPrtRandSenWide);
         out.I32(t.anPrtTokushuSenPich);
     }
-    for (const auto& t : EntLtp3) {
+    for (size_t k = 0; k < types3.size(); ++k) {
+        const auto& t = types3[k];
         out.I32(t.alLType);
         out.I32(t.anTokushuSenUintDot);
         out.I32(t.anTokushuSenPich);
@@ -416,12 +428,13 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
         out.I32(h.SolidColor);
     }
     if (v >= fmt::kVer420) {
-        for (const auto& c : EntColS) {
+        for (size_t k = 0; k < colours.size(); ++k) {
+            const auto& c = colours[k];
             out.I32(c.aPenColor);
             out.I32(c.anPenWidth);
         }
-        for (size_t k = 0; k < EntColS.size(); ++k) {
-            const auto& c = EntColS[k];
+        for (size_t k = 0; k < colours.size(); ++k) {
+            const auto& c = colours[k];
             out.StringOut(NameOr(c.astrUDColorName, "Color_", static_cast<int>(k)));
             // Entries above 16 print in their screen colour.
             out.I32(k <= 16 ? c.aPrtPenColor : c.aPenColor);
@@ -430,12 +443,12 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
         }
         // Entries from 17 on are user line types, which need 2, 4, 6 or 8
         // segments; any other entry is replaced by a plain dashed line.
-        auto broken = [this](size_t k) {
-            const int s = EntLtpS[k].anUDLTypeSegment;
+        auto broken = [&lineTypes](size_t k) {
+            const int s = lineTypes[k].anUDLTypeSegment;
             return k >= 17 && s != 2 && s != 4 && s != 6 && s != 8;
         };
-        for (size_t k = 0; k < EntLtpS.size(); ++k) {
-            const auto& t = EntLtpS[k];
+        for (size_t k = 0; k < lineTypes.size(); ++k) {
+            const auto& t = lineTypes[k];
             if (broken(k)) {
                 out.I32(static_cast<int32_t>(0xC3C3C3C3u));
                 out.I32(8);
@@ -448,8 +461,8 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
                 out.I32(t.anPrtTokushuSenPich);
             }
         }
-        for (size_t k = 0; k < EntLtpS.size(); ++k) {
-            const auto& t = EntLtpS[k];
+        for (size_t k = 0; k < lineTypes.size(); ++k) {
+            const auto& t = lineTypes[k];
             if (broken(k)) {
                 out.StringOut(Utf8ToUtf16("LType_" + std::to_string(k)));
                 out.I32(2);
@@ -463,7 +476,8 @@ void TJwwData::WriteHeader(ArchiveWriter& out, int v) {
             }
         }
     }
-    for (const auto& m : EntMoj) {
+    for (size_t k = 0; k < textTypes.size(); ++k) {
+        const auto& m = textTypes[k];
         out.F64(ClampTextSize(m.adMojiX));
         out.F64(ClampTextSize(m.adMojiY));
         out.F64(m.adMojiD);

@@ -96,11 +96,12 @@ bool TJwwData::FileIn(const std::string& fileName) {
 }
 
 
-void TJwwData::WriteContent(ArchiveWriter& out, int Ver, TContent part) {
+void TJwwData::WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const {
     WriteHeader(out, Ver);
-    if (part == TContent::kHeader) return;
-    WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2);
-    if (Ver >= fmt::kVer700) WriteBindImages(out);
+    WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2, written);
+    if (Ver >= fmt::kVer700) WriteBindImages(out, written);
 }
+
+void TJwwData::StampMagic() { Enthd.jwID = fmt::kJwwMagic; }
 
 }  // namespace talvine

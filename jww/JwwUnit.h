@@ -114,6 +114,8 @@ public:
 
     int32_t& HeaderN1() override { return Enthd.n1; }
     int32_t& HeaderN2() override { return Enthd.n2; }
+    int32_t HeaderN1() const override { return Enthd.n1; }
+    int32_t HeaderN2() const override { return Enthd.n2; }
 
     // ---- Preview reader (Preview.cpp) ----
 
@@ -129,7 +131,8 @@ public:
 protected:
     // Scale denominator of a layer group (BlockExplode.cpp).
     double LayerGroupScale(int group) const override;
-    void WriteContent(ArchiveWriter& out, int Ver, TContent part) override;
+    void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const override;
+    void StampMagic() override;
 
 public:
     // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy. False
@@ -143,9 +146,9 @@ public:
 
 private:
     void ReadHeader(ArchiveReader& in);
-    void WriteHeader(ArchiveWriter& out, int ver);
+    void WriteHeader(ArchiveWriter& out, int ver) const;
     void ReadBindImages(ArchiveReader& in);
-    void WriteBindImages(ArchiveWriter& out);
+    void WriteBindImages(ArchiveWriter& out, TWrittenFile& written) const;
 };
 
 }  // namespace talvine

@@ -19,7 +19,7 @@ namespace {
 
 // An entry of the drawing order that refers to an entity of its lists: the
 // writer writes only those.
-bool IsWrittenEntry(const TEntityLists& L, const TEntJwwNo& e) {
+bool IsWrittenEntry(const TEntityView& L, const TEntJwwNo& e) {
     if (e.EntNo < 0) return false;
     switch (e.EntType) {
         case kEntLine: return e.EntNo < L.LineN;
@@ -94,12 +94,12 @@ public:
         }
     }
 
-    int32_t CountObjects(const TEntityLists& L, int32_t n) const;
-    void WriteObjects(const TEntityLists& L, int32_t n);
-    void WriteBlockDef(TEntJwwBlockDef& d);
+    int32_t CountObjects(const TEntityView& L, int32_t n) const;
+    void WriteObjects(const TEntityView& L, int32_t n);
+    void WriteBlockDef(const TEntJwwBlockDef& d);
 
 private:
-    static bool Valid(const TEntityLists& L, const TEntJwwNo& e);
+    static bool Valid(const TEntityView& L, const TEntJwwNo& e);
     void ClassTag(int slot, const char* name);
     void WriteSunpo(const TEntJwwSunpo& e);
     uint32_t BlockNumber(uint32_t n) const {
@@ -117,10 +117,10 @@ private:
     std::u16string font_, text_;  // texts as stored, when they differ from the document's
 };
 
-bool SectionWriter::Valid(const TEntityLists& L, const TEntJwwNo& e) { return IsWrittenEntry(L, e); }
+bool SectionWriter::Valid(const TEntityView& L, const TEntJwwNo& e) { return IsWrittenEntry(L, e); }
 
 
-int32_t SectionWriter::CountObjects(const TEntityLists& L, int32_t n) const {
+int32_t SectionWriter::CountObjects(const TEntityView& L, int32_t n) const {
     int32_t count = 0;
     const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
     for (int32_t i = 0; i < m; ++i) {
@@ -172,7 +172,7 @@ void SectionWriter::WriteSunpo(const TEntJwwSunpo& e) {
     }
 }
 
-void SectionWriter::WriteObjects(const TEntityLists& L, int32_t n) {
+void SectionWriter::WriteObjects(const TEntityView& L, int32_t n) {
     const int v = ver_;
     const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
     for (int32_t i = 0; i < m; ++i) {
@@ -197,14 +197,14 @@ void SectionWriter::WriteObjects(const TEntityLists& L, int32_t n) {
     }
 }
 
-void SectionWriter::WriteBlockDef(TEntJwwBlockDef& d) {
+void SectionWriter::WriteBlockDef(const TEntJwwBlockDef& d) {
     ClassTag(kClassBlockDef, fmt::kBlockDefClass);
     out_.AttrOut(ver_, d.att, kAttrKindBlockDef);
     out_.U32(BlockNumber(d.nNumber));
     out_.U32(d.bRefferd);
     out_.U32(d.dtime);
     out_.StringOut(CleanText(d.strName, text_));
-    TEntityLists L = ListsOf(d);
+    const TEntityView L = ListsOf(d);
     out_.CountOut(CountObjects(L, d.N));
     ++running_;
     WriteObjects(L, d.N);
@@ -226,7 +226,7 @@ void AddPlaces(uint64_t& hash, std::initializer_list<double> values) {
     }
 }
 
-void AddPlacesOf(const TEntityLists& L, const TEntJwwNo& e, uint64_t* places) {
+void AddPlacesOf(const TEntityView& L, const TEntJwwNo& e, uint64_t* places) {
     const size_t k = static_cast<size_t>(e.EntNo);
     uint64_t& hash = places[e.EntType];
     switch (e.EntType) {
@@ -266,9 +266,9 @@ void AddPlacesOf(const TEntityLists& L, const TEntJwwNo& e, uint64_t* places) {
 
 }  // namespace
 
-TJwDocument::TWrittenTally TJwDocument::WrittenTally() {
+TJwDocument::TWrittenTally TJwDocument::WrittenTally() const {
     TWrittenTally t;
-    auto tally = [&t](const TEntityLists& L, int32_t n, int64_t* into) {
+    auto tally = [&t](const TEntityView& L, int32_t n, int64_t* into) {
         const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
         for (int32_t i = 0; i < m; ++i) {
             const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
@@ -280,7 +280,7 @@ TJwDocument::TWrittenTally TJwDocument::WrittenTally() {
     tally(TopLists(), HeaderN1(), t.top);
     const int32_t defs = std::min<int32_t>(HeaderN2(), static_cast<int32_t>(EntBlockDef.size()));
     for (int32_t i = 0; i < defs; ++i) {
-        TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
+        const TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
         if (!d.ref_flag) continue;
         ++t.definitions;
         tally(ListsOf(d), d.N, t.blocks);
@@ -288,10 +288,11 @@ TJwDocument::TWrittenTally TJwDocument::WrittenTally() {
     return t;
 }
 
-void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2) {
-    WrittenHeaderChecksum = out.ChecksumSoFar();
+void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, int32_t n1, int32_t n2,
+                                     TWrittenFile& written) const {
+    written.headerSize = out.BytesSoFar();
     SectionWriter writer(out, ver, docVer, FileOutOpt, *this);
-    TEntityLists top = TopLists();
+    const TEntityView top = TopLists();
     out.CountOut(writer.CountObjects(top, n1));
     writer.WriteObjects(top, n1);
 
@@ -301,7 +302,7 @@ void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, in
     for (int32_t i = 0; i < defs; ++i) referenced += EntBlockDef[static_cast<size_t>(i)].ref_flag ? 1 : 0;
     out.CountOut(referenced);
     for (int32_t i = 0; i < defs; ++i) {
-        TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
+        const TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
         if (d.ref_flag) writer.WriteBlockDef(d);
     }
 }
