@@ -211,6 +211,7 @@ void TBatchRun::Convert(Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged,
             tally = RunAside(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return doc.WrittenTally(); });
         auto write = [&](platform::File& file) {
             doc.WriteTo(file, ver, written);
+            r.unplacedDefinitions = written.definitionsLeftOut;
             return written.failure;
         };
         std::function<std::string(const std::string&)> verify;
@@ -347,19 +348,17 @@ TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettin
         if (r.unchanged) {
             log(kLogNothingWritten);
             log(kLogResultPrefix + std::u16string(kResultUnchanged));
-            ++summary.unchanged;
         } else {
             log(kLogArrow + U(r.dst.empty() ? candidate : r.dst));
             log(kLogResultPrefix + std::u16string(r.done ? kResultDone : kResultFailed));
             if (r.done) {
                 log(kLogDetailPrefix + CountsText(r.counts));
-                ++summary.converted;
-                summary.dimensions += r.counts.dimensions;
+                if (r.unplacedDefinitions > 0) log(kLogDetailPrefix + UnplacedText(r.unplacedDefinitions));
             } else {
                 log(kLogReasonPrefix + FailureText(r.failure, r.detail));
-                ++summary.failed;
             }
         }
+        summary.Add(r);
         if (cb.fileDone) cb.fileDone(r);
     }
     if (cb.summarize) cb.summarize(summary);
@@ -444,19 +443,39 @@ std::u16string CountsText(const TExplodeCounts& c) {
            Num(c.points) + u"）";
 }
 
+std::u16string UnplacedText(int64_t definitions) { return u"未使用のブロック定義 " + Num(definitions) + u" を省略"; }
+
+void TRunSummary::Add(const TFileResult& r) {
+    if (r.unchanged) {
+        ++unchanged;
+    } else if (r.done) {
+        ++converted;
+        dimensions += r.counts.dimensions;
+        unplacedDefinitions += r.unplacedDefinitions;
+    } else {
+        ++failed;
+    }
+}
+
 std::u16string SummaryText(const TRunSummary& s) {
     std::u16string t = u"変換 " + Num(s.converted) + u"・失敗 " + Num(s.failed) + u"・スキップ " +
                        Num(s.skipped + s.unchanged);
     if (s.aborted) t += u"・未変換 " + Num(s.left);
-    return t + u"、寸法 " + Num(s.dimensions) + u" を分解";
+    t += u"、寸法 " + Num(s.dimensions) + u" を分解";
+    if (s.unplacedDefinitions > 0) t += u"、" + UnplacedText(s.unplacedDefinitions);
+    return t;
 }
 
 std::string SummaryTextEnglish(const TRunSummary& s) {
     std::string t = std::to_string(s.converted) + " converted, " + std::to_string(s.failed) + " failed, " +
                     std::to_string(s.skipped + s.unchanged) + " skipped";
     if (s.aborted) t += ", " + std::to_string(s.left) + " not converted (interrupted)";
-    return t + "; " + std::to_string(s.dimensions) + (s.dimensions == 1 ? " dimension" : " dimensions") +
-           " dissolved";
+    t += "; " + std::to_string(s.dimensions) + (s.dimensions == 1 ? " dimension" : " dimensions") + " dissolved";
+    if (s.unplacedDefinitions > 0)
+        t += "; " + std::to_string(s.unplacedDefinitions) +
+             (s.unplacedDefinitions == 1 ? " block definition" : " block definitions") +
+             " that nothing places left out";
+    return t;
 }
 
 // ---- Leftovers of ended processes ----------------------------------------

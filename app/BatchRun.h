@@ -9,7 +9,9 @@
 //   → <output path>
 //   　…… 変換完了 | 変換失敗
 // then one line more: what the conversion did ("　寸法 12（線 12・文字 10・点 8）"
-// or "　寸法なし"), or why the file failed ("　原因：…"). A file left alone
+// or "　寸法なし"), or why the file failed ("　原因：…"); and when the output
+// leaves out block definitions that nothing places, one line more that says
+// how many ("　未使用のブロック定義 66 を省略"). A file left alone
 // because it holds no dimensions (TRunSettings::skipUnchanged) logs its
 // source, "→ （書き出しなし）" and "　…… 変換不要（寸法なし）". When a run is
 // stopped between files, the stop line ("[ESC]を押しましたので中断します。"
@@ -65,6 +67,9 @@ std::string FailureTextEnglish(TFileFailure failure, const std::string& detail);
 TFileFailure ReadFailureOf(TJwFailure why, const std::string& src);
 // "寸法 12（線 12・文字 10・点 8）", or "寸法なし".
 std::u16string CountsText(const TExplodeCounts& counts);
+// "未使用のブロック定義 66 を省略": block definitions that nothing places
+// are not written.
+std::u16string UnplacedText(int64_t definitions);
 
 // Where the converted files go.
 enum class TOutputFolder {
@@ -101,6 +106,7 @@ struct TFileResult {
     TFileFailure failure = TFileFailure::kNone;
     std::string detail;   // what the failure concerns (see TFileFailure)
     TExplodeCounts counts;  // what the explode made, blocks included
+    int32_t unplacedDefinitions = 0;  // block definitions nothing places, not written
 };
 
 struct TRunSummary {
@@ -113,10 +119,14 @@ struct TRunSummary {
     int left = 0;          // not reached because the run was stopped
     int skipped = 0;       // refused before the run (set by the caller, for the summary)
     int64_t dimensions = 0;  // dissolved over the run
+    int64_t unplacedDefinitions = 0;  // left out of the outputs over the run
+    // Counts one file's result in.
+    void Add(const TFileResult& r);
 };
 
 // The summary line: "変換 3・失敗 1・スキップ 0、寸法 15 を分解" (and "・未変換 2"
-// after a stop), in Japanese and in English.
+// after a stop, "、未使用のブロック定義 66 を省略" when outputs left any out),
+// in Japanese and in English.
 std::u16string SummaryText(const TRunSummary& s);
 std::string SummaryTextEnglish(const TRunSummary& s);
 

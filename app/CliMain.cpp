@@ -379,9 +379,7 @@ int RunConversion(TCliOptions& o) {
         }
         pending.clear();
         if (!r.done && !r.unchanged) Err("talvine-cli: " + r.src + ": " + FailureTextEnglish(r.failure, r.detail) + "\n");
-        if (r.done) ++sofar.converted, sofar.dimensions += r.counts.dimensions;
-        else if (r.unchanged) ++sofar.unchanged;
-        else ++sofar.failed;
+        sofar.Add(r);
     };
     cb.summarize = [&](TRunSummary& s) { s.skipped = skipped; };
 

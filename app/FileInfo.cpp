@@ -235,6 +235,17 @@ std::string PaperName(double width, double height) {
     return "";
 }
 
+namespace {
+
+// Block definitions that nothing places: a conversion does not write them.
+long long UnplacedCount(const TFileInfo& info) {
+    long long n = 0;
+    for (const auto& b : info.blockDefs) n += b.placed ? 0 : 1;
+    return n;
+}
+
+}  // namespace
+
 std::string FileInfoText(const TFileInfo& info) {
     const auto& c = info.counts;
     std::string s = info.file + "\n";
@@ -258,11 +269,10 @@ std::string FileInfoText(const TFileInfo& info) {
              Number(info.paperHeight) + " mm\n";
     }
 
-    int placed = 0;
-    for (const auto& b : info.blockDefs) placed += b.placed ? 1 : 0;
     const long long defs = static_cast<long long>(info.blockDefs.size());
+    const long long placed = defs - UnplacedCount(info);
     s += "  block definitions: " + Int(defs) + " (" + Int(placed) + " placed, " + Int(defs - placed) +
-         " unplaced)\n";
+         " unplaced" + (defs > placed ? ", which a conversion leaves out" : "") + ")\n";
     for (const auto& b : info.blockDefs) {
         s += "    " + Quoted(b.name) + " number " + Int(b.number) + ": ";
         s += b.placed ? "placed " + Int(b.placements) + (b.placements == 1 ? " time\n" : " times\n")
@@ -304,7 +314,8 @@ std::string FileInfoJson(const TFileInfo& info) {
         s += ",\"number\":" + Int(b.number) + ",\"placed\":" + (b.placed ? "true" : "false") +
              ",\"placements\":" + Int(b.placements) + "}";
     }
-    s += "],\"fonts\":[";
+    s += "],\"unplaced_definitions\":" + Int(UnplacedCount(info));
+    s += ",\"fonts\":[";
     for (size_t i = 0; i < info.fonts.size(); ++i) {
         if (i) s += ',';
         s += JsonString(info.fonts[i]);
@@ -334,6 +345,7 @@ std::string FileInfoBrief(const TFileInfo& info) {
              Int(a.endPoints + a.referencePoints + b.endPoints + b.referencePoints) + ")";
     const long long defs = static_cast<long long>(info.blockDefs.size());
     s += ", " + Int(defs) + (defs == 1 ? " block definition" : " block definitions");
+    if (const long long unplaced = UnplacedCount(info); unplaced > 0) s += " (" + Int(unplaced) + " unplaced)";
     if (info.hasPaper) {
         const std::string name = PaperName(info.paperWidth, info.paperHeight);
         s += ", paper " + (name.empty() ? Number(info.paperWidth) + " x " + Number(info.paperHeight) + " mm" : name);

@@ -62,9 +62,10 @@ bool CopyWholeFile(const std::string& from, const std::string& to) {
     return true;
 }
 
-// Decompresses a gzip file (all members); false on any error, and then the
-// partial target is removed.
-bool GunzipFile(const std::string& from, const std::string& to) {
+// Decompresses a gzip file (all members); false on any error, or when it
+// would unpack to more than limit bytes, and then the partial target is
+// removed.
+bool GunzipFile(const std::string& from, const std::string& to, long long limit) {
     platform::File in = platform::File::OpenRead(from);
     if (!in.IsOpen()) return false;
     platform::File out = platform::File::CreateWrite(to);
@@ -77,6 +78,12 @@ bool GunzipFile(const std::string& from, const std::string& to) {
     }
     std::unique_ptr<unsigned char[]> inBuf(new unsigned char[kChunk]), outBuf(new unsigned char[kChunk]);
     bool ok = true, ended = false;
+    long long written = 0;
+    auto put = [&](size_t have) {
+        written += static_cast<long long>(have);
+        if (written > limit) return false;  // a bomb, or an image too large to use
+        return have == 0 || out.Write(outBuf.get(), have);
+    };
     for (;;) {
         long long n = in.Read(inBuf.get(), kChunk);
         if (n < 0) {
@@ -96,7 +103,7 @@ bool GunzipFile(const std::string& from, const std::string& to) {
             int r = inflate(&zs, Z_NO_FLUSH);
             if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) ok = false;
             const size_t have = kChunk - zs.avail_out;
-            if (have > 0 && !out.Write(outBuf.get(), have)) ok = false;
+            if (!put(have)) ok = false;
             if (r == Z_STREAM_END) ended = true;
             if (r == Z_BUF_ERROR && have == 0) break;
         }
@@ -108,7 +115,7 @@ bool GunzipFile(const std::string& from, const std::string& to) {
         zs.avail_out = static_cast<uInt>(kChunk);
         int r = inflate(&zs, Z_FINISH);
         const size_t have = kChunk - zs.avail_out;
-        if (have > 0 && !out.Write(outBuf.get(), have)) ok = false;
+        if (!put(have)) ok = false;
         if (r == Z_STREAM_END) ended = true;
         else if (have == 0) ok = false;  // truncated stream
     }
@@ -160,16 +167,40 @@ bool GzipFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool TJwDocument::IsSafeImageName(const std::u16string& name) {
-    if (name.empty()) return false;
-    bool onlyDots = true;
+namespace {
+
+// True when name can be the name of a file in a folder on every system:
+// not empty, no path separator, drive or parent reference, no character
+// invalid in file names, no device name of Windows (CON, NUL, COM1 ...,
+// with any extension, in any case) and no dot or space at its end, which
+// Windows drops.
+bool IsPortableFileName(std::u16string_view name) {
+    if (name.empty() || name.back() == u'.' || name.back() == u' ') return false;
     for (char16_t c : name) {
         if (c < 0x20 || c == u'\\' || c == u'/' || c == u':' || c == u'<' || c == u'>' || c == u'"' ||
             c == u'|' || c == u'?' || c == u'*')
             return false;
-        if (c != u'.') onlyDots = false;
     }
-    return !onlyDots;  // "." and ".." name folders
+    // The device names count with any extension, and with spaces before it.
+    std::u16string base(name.substr(0, name.find(u'.')));
+    while (!base.empty() && base.back() == u' ') base.pop_back();
+    for (char16_t& c : base)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    static constexpr std::u16string_view kDevices[] = {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
+    for (std::u16string_view device : kDevices)
+        if (base == device) return false;
+    if (base.size() == 4 && (base.starts_with(u"COM") || base.starts_with(u"LPT"))) {
+        const char16_t n = base[3];
+        if ((n >= u'1' && n <= u'9') || n == u'\u00B9' || n == u'\u00B2' || n == u'\u00B3') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TJwDocument::IsSafeImageName(const std::u16string& name) {
+    // The uncompressed file of a ".gz" image is made beside it.
+    return IsPortableFileName(name) && IsPortableFileName(PlainName(name));
 }
 
 std::string TJwDocument::ImagePath(const std::u16string& name) const {
@@ -188,7 +219,7 @@ void TJwDocument::BindImageExplode() {
             const std::u16string& name = BindImage[static_cast<size_t>(i)].Fname;
             if (!IsSafeImageName(name) || !IsGzName(name) || PlainName(name).empty()) continue;
             const std::string gz = ImagePath(name);
-            if (platform::FileExists(gz)) GunzipFile(gz, ImagePath(PlainName(name)));
+            if (platform::FileExists(gz)) GunzipFile(gz, ImagePath(PlainName(name)), kMaxImageBytes);
         }
     });
 }

@@ -110,6 +110,7 @@ public:
         uint32_t checksum = 0;    // CRC-32 of the whole file
         int64_t headerSize = 0;   // bytes before the entity section
         std::vector<int32_t> images;  // the bound images stored, by index in BindImage
+        int32_t definitionsLeftOut = 0;  // block definitions nothing places, not stored
         TJwFailure failure = TJwFailure::kNone;  // when the write failed
         std::string error;        // its error text (never shown to users)
     };
@@ -474,16 +475,23 @@ public:
     int GetFontNamesIndex(const std::u16string& s) const;
 
     // ---- Bound-image files (in BindImageFolder) ----
+    // The largest image that is unpacked or drawn.
+    static constexpr long long kMaxImageBytes = 32LL << 20;
     void BindImageInit();
+    // Unpacks each ".gz" image beside itself; one that would unpack to more
+    // than kMaxImageBytes is left packed (a partial file is removed).
     void BindImageExplode();
     void BindImagePack();
     void BindImageCopy(const std::string& dst);
     void BindImageDeleteFile();
     void BindImageDeleteGzFile();
     void BindImageDeleteNonGzFile();
-    // True when an image name can safely name a file in BindImageFolder: not
-    // empty, no path separator, drive or parent reference, no character
-    // invalid in file names. Other images are never written, read or deleted.
+    // True when an image name (and, for a ".gz" name, the name without it)
+    // can safely name a file in BindImageFolder on every system: not empty,
+    // no path separator, drive or parent reference, no character invalid in
+    // file names, no Windows device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9,
+    // with any extension) and no dot or space at the end. Other images are
+    // never written, read or deleted, so a drawing converts alike everywhere.
     static bool IsSafeImageName(const std::u16string& name);
     // BindImageFolder + name, as this system's path.
     std::string ImagePath(const std::u16string& name) const;

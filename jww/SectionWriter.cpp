@@ -301,6 +301,7 @@ void TJwDocument::WriteEntitySection(ArchiveWriter& out, int ver, int docVer, in
     int32_t referenced = 0;
     for (int32_t i = 0; i < defs; ++i) referenced += EntBlockDef[static_cast<size_t>(i)].ref_flag ? 1 : 0;
     out.CountOut(referenced);
+    written.definitionsLeftOut = defs - referenced;
     for (int32_t i = 0; i < defs; ++i) {
         const TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
         if (d.ref_flag) writer.WriteBlockDef(d);

@@ -1,6 +1,7 @@
 // The batch run: output naming, the log, stopping, and the ways a file can
 // fail, all without a window.
 #include "app/BatchRun.h"
+#include "app/FileInfo.h"
 
 #ifdef _WIN32
 #include "util/WindowsApi.h"
@@ -318,6 +319,45 @@ TJwwData KnownDimensions() {
     Add(d.TopLists(), Insert(d.EntBlockDef[static_cast<size_t>(placed)].nNumber, 0, 0));
     SyncCounts(d);
     return d;
+}
+
+// A figure cut from a drawing keeps every definition of that drawing,
+// placed or not; the output leaves the unplaced ones out, and the log, the
+// result and the summary say how many.
+TEST(BatchRun, TellsOfUnplacedDefinitionsLeftOut) {
+    RunFixture f;
+    TJwsData fig = SampleFigure(700);
+    for (const char16_t* name : {u"SHEET@@SfigorgFlag@@4", u"da@@SfigorgFlag@@4", u"柱"}) {
+        const int def = AddBlockDef(fig, name);
+        Add(ListsOf(fig.EntBlockDef[static_cast<size_t>(def)]), TEntJwwLine{Attr(), 0, 0, 10, 0});
+    }
+    SyncCounts(fig);
+    const int32_t before = fig.EntBlockNum;
+    KeepEveryDefinition(fig);
+    ASSERT_TRUE(fig.FileOut(f.src.File("cut.jws"), 700));
+    const TRunSummary s = f.Run({f.src.File("cut.jws"), f.src.File("cut.jws")});
+    ASSERT_EQ(f.results.size(), 2u);
+    const int32_t leftOut = fig.EntBlockDefN - before;
+    ASSERT_GE(leftOut, 3);
+    EXPECT_EQ(f.results[0].unplacedDefinitions, leftOut);
+    EXPECT_EQ(f.log[3], u"\u3000" + CountsText(f.results[0].counts));
+    EXPECT_EQ(f.log[4], u"\u3000未使用のブロック定義 " + Utf8ToUtf16(std::to_string(leftOut)) + u" を省略");
+    EXPECT_EQ(s.unplacedDefinitions, 2 * leftOut);
+    EXPECT_TRUE(f.log.back().ends_with(u"を分解、未使用のブロック定義 " + Utf8ToUtf16(std::to_string(2 * leftOut)) +
+                                       u" を省略"));
+    TJwsData out;
+    ASSERT_TRUE(out.FileIn(f.results[0].dst));
+    EXPECT_EQ(out.EntBlockDefN, before);
+    EXPECT_NE(SummaryTextEnglish(s).find("block definitions that nothing places left out"), std::string::npos);
+
+    // --info says so before any conversion.
+    TFileInfo info;
+    std::string error;
+    ASSERT_TRUE(CollectFileInfo(f.src.File("cut.jws"), info, error)) << error;
+    const std::string n = std::to_string(leftOut);
+    EXPECT_NE(FileInfoBrief(info).find("(" + n + " unplaced)"), std::string::npos) << FileInfoBrief(info);
+    EXPECT_NE(FileInfoJson(info).find("\"unplaced_definitions\":" + n), std::string::npos);
+    EXPECT_NE(FileInfoText(info).find(n + " unplaced, which a conversion leaves out"), std::string::npos);
 }
 
 TEST(BatchRun, CountsWhatEachFileBecameAndSumsTheRun) {

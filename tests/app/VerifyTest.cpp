@@ -1,8 +1,10 @@
 // Every output is read back and checked before it gets its name: real
 // conversions of every version pass the check, and outputs spoiled after
 // writing are caught, reported and removed.
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "app/BatchRun.h"
 #include "tests/app/RunFixture.h"
@@ -38,6 +40,217 @@ TEST_P(VerifyVersions, RealConversionsPass) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, VerifyVersions, ::testing::Values(220, 230, 300, 351, 420, 600, 700),
                          ::testing::PrintToStringParamName());
+
+// ---- Sources whose names and values the writer cleans up or repairs ----
+//
+// Jw_cad stores texts such as "^^mm" or control characters in layer names,
+// text and definition names, and values the writer repairs (a negative print
+// resolution, colours and widths out of range). This program's own writer
+// never stores them, so the source is written with placeholders of the same
+// length, which are then replaced in its bytes.
+
+struct Patch {
+    Bytes from, to;
+    int minVersion = 0;  // the first version that stores what is patched
+};
+
+Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes I32s(std::initializer_list<int32_t> values) {
+    ByteBuilder b;
+    for (int32_t v : values) b.i32(v);
+    return b.bytes();
+}
+Bytes F64(double v) { return ByteBuilder().f64(v).bytes(); }
+
+// Replaces the one place where p.from occurs.
+void ApplyPatch(Bytes& b, const Patch& p) {
+    auto at = std::search(b.begin(), b.end(), p.from.begin(), p.from.end());
+    ASSERT_NE(at, b.end()) << "placeholder not found";
+    ASSERT_EQ(std::search(at + 1, b.end(), p.from.begin(), p.from.end()), b.end()) << "placeholder not unique";
+    std::copy(p.to.begin(), p.to.end(), at);
+}
+
+struct RepairCase {
+    const char* name;
+    std::function<void(TJwDocument&)> build;  // placeholders into the document
+    std::vector<Patch> patches;
+};
+
+void AddNamedDefinition(TJwDocument& d, const std::u16string& name) {
+    const int def = AddBlockDef(d, name);
+    TEntJwwBlockDef& b = d.EntBlockDef[static_cast<size_t>(def)];
+    Add(ListsOf(b), TEntJwwLine{Attr(), 0, 0, 10, 0});
+    b.N = static_cast<int32_t>(b.mNo.size());
+    Add(d.TopLists(), Insert(b.nNumber, 20, 20));
+}
+
+// What only a drawing stores (header tables), then what both store.
+const RepairCase kRepairCases[] = {
+    {"LayerNames",
+     [](TJwDocument& d) {
+         auto& w = static_cast<TJwwData&>(d);
+         w.EntLay[5].aStrLayName = u"LQQQ";
+         w.EntLay[6].aStrLayName = u"LRRR";
+         w.EntLay[7].aStrLayName = u"LSSSS";
+         w.EntLgrp[2].aStrGLayName = u"GQQ";
+     },
+     {{Str("\x04" "LQQQ"), Str("\x04" "^^mm")},
+      {Str("\x04" "LRRR"), Str("\x04" "A^mB")},
+      {Str("\x05" "LSSSS"), Str("\x05" "a\x07\x1f^m")},
+      {Str("\x03" "GQQ"), Str("\x03" "^\x01m")}}},
+    {"RepairedHeaderValues",
+     [](TJwDocument& d) {
+         auto& w = static_cast<TJwwData&>(d);
+         w.EntCol[3].aPenColor = 0xABCDEF;
+         w.EntCol[3].anPenWidth = 7;
+         w.EntCol[4].aPrtPenColor = 0xABCDE1;
+         w.EntCol[4].anPrtPenWidth = 123;
+         w.EntCol[4].adPrtTenHankei = 1.2345678;
+         w.Enthd.nPrtDpi = 123;
+         w.Enthd.nPrtDispOnlyNonDraw = 4;
+     },
+     {{I32s({0xABCDEF, 7}), I32s({0x7FFFFFFF, 99})},
+      {Bytes(I32s({0xABCDE1, 123})), Bytes(I32s({-5, 9999}))},
+      {F64(1.2345678), F64(55.0)},
+      {I32s({1234}), I32s({-1234}), 600}}},  // a negative print resolution
+    {"EntityTexts",
+     [](TJwDocument& d) {
+         Add(d.TopLists(), Text(0, 0, u"TQQQ"));
+         Add(d.TopLists(), Text(0, 5, u"TRRRR"));
+         TEntJwwMoji t = Text(0, 10, u"font");
+         t.strFontName = u"FQQQ";
+         Add(d.TopLists(), t);
+         Add(d.TopLists(), Dimension(0, 20, 30, 20, u"SQQQ", false));
+         AddNamedDefinition(d, u"DQQQ");
+     },
+     {{Str("\x04" "TQQQ"), Str("\x04" "^^mm")},
+      {Str("\x05" "TRRRR"), Str("\x05" "a\x07\tb^")},
+      {Str("\x04" "FQQQ"), Str("\x04" "^\x02mm")},
+      {Str("\x04" "SQQQ"), Str("\x04" "A^mB")},
+      {Str("\x04" "DQQQ"), Str("\x04" "^^mm")}}},
+    // Class references past 0x7FFF take the long form.
+    {"ClassIndicesPast0x7FFF",
+     [](TJwDocument& d) {
+         for (int i = 0; i < 33000; ++i) Add(d.TopLists(), TEntJwwLine{Attr(), i * 0.01, 0, i * 0.01, 5});
+         for (int i = 0; i < 3; ++i) Add(d.TopLists(), Text(i, 10, u"after"));
+         Add(d.TopLists(), Dimension(0, 20, 30, 20, u"30", true));
+     },
+     {}},
+};
+
+void PrintTo(const RepairCase& c, std::ostream* os) { *os << c.name; }
+
+class VerifyRepairs : public ::testing::TestWithParam<std::tuple<bool, int, RepairCase>> {};
+
+// Written with the check on, each output is the very file written with it off.
+TEST_P(VerifyRepairs, ConvertAsWithoutTheCheck) {
+    const auto& [figure, ver, c] = GetParam();
+    RunFixture f;
+    const std::string src = f.src.File(figure ? "door.jws" : "plan.jww");
+    if (figure) {
+        TJwsData d = SampleFigure(ver);
+        c.build(d);
+        SyncCounts(d);
+        ASSERT_TRUE(d.FileOut(src, ver));
+    } else {
+        TJwwData d = SampleDrawing(ver);
+        c.build(d);
+        SyncCounts(d);
+        d.SetFileOutOption(0);
+        ASSERT_TRUE(d.FileOut(src, ver));
+    }
+    Bytes bytes = ReadAll(src);
+    for (const Patch& p : c.patches)
+        if (ver >= p.minVersion) ApplyPatch(bytes, p);
+    WriteAll(src, bytes);
+
+    std::vector<Bytes> outputs;
+    for (const bool verify : {true, false}) {
+        RunFixture run;
+        run.settings.verify = verify;
+        const TRunSummary s = run.Run({src});
+        ASSERT_EQ(run.results.size(), 1u);
+        EXPECT_EQ(s.converted, 1) << (verify ? "checked: " : "unchecked: ") << run.results[0].detail;
+        if (!run.results[0].done) return;
+        outputs.push_back(ReadAll(run.results[0].dst));
+    }
+    EXPECT_TRUE(outputs[0] == outputs[1]) << "the checked output differs from the unchecked one";
+}
+
+std::string RepairName(const ::testing::TestParamInfo<VerifyRepairs::ParamType>& info) {
+    return std::string(std::get<0>(info.param) ? "Figure" : "Drawing") +
+           std::to_string(std::get<1>(info.param)) + "_" + std::get<2>(info.param).name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drawings, VerifyRepairs,
+                         ::testing::Combine(::testing::Values(false), ::testing::Values(230, 300, 351, 420, 600, 700),
+                                            ::testing::ValuesIn(kRepairCases)),
+                         RepairName);
+INSTANTIATE_TEST_SUITE_P(Figures, VerifyRepairs,
+                         ::testing::Combine(::testing::Values(true), ::testing::Values(230, 300, 351, 420, 600, 700),
+                                            ::testing::ValuesIn(kRepairCases + 2, std::end(kRepairCases))),
+                         RepairName);
+
+// ---- Bound images ----
+
+enum class ImageUse { kPlaced, kUnplaced, kShared, kMissing };
+
+struct ImageCase {
+    const char* name;
+    ImageUse use;
+};
+void PrintTo(const ImageCase& c, std::ostream* os) { *os << c.name; }
+
+class VerifyImages : public ::testing::TestWithParam<std::tuple<ImageCase, bool>> {};
+
+// Whatever the drawing does with its images, and whether or not the output
+// is checked, the work folder holds nothing of the file afterwards.
+TEST_P(VerifyImages, LeaveNothingInTheWorkFolder) {
+    const auto& [c, verify] = GetParam();
+    RunFixture f;
+    TempDir images;
+    TJwwData d = SampleDrawing(700);
+    d.BindImageFolder = images.path();
+    d.BindImageExp = d.BindImageExr = true;
+    WriteAll(images.File("b.jpg.gz"), Gzip(Pattern(3000, 5)));
+    WriteAll(images.File("c.png"), Pattern(500, 6));
+    d.BindImage = {TBindImageType{u"b.jpg.gz", 0, false}, TBindImageType{u"c.png", 0, false}};
+    d.BindImageN = 2;
+    Add(d.TopLists(), Text(0, 0, u"^@BM%temp%c.png,10,10"));
+    Add(d.TopLists(), Text(0, 0, u"^@BM%temp%b.jpg,10,10"));
+    if (c.use == ImageUse::kShared) Add(ListsOf(d.EntBlockDef[1]), Text(5, 5, u"^@BM%temp%b.jpg,20,20"));
+    if (c.use == ImageUse::kMissing) Add(d.TopLists(), Text(0, 0, u"^@BM%temp%gone.gif,1,1"));
+    Add(d.TopLists(), Dimension(0, -10, 40, -10, u"2000", true));
+    SyncCounts(d);
+    const std::string src = f.src.File("plan.jww");
+    ASSERT_TRUE(d.FileOut(src, 700)) << d.LastError;
+    if (c.use == ImageUse::kUnplaced) {
+        // The drawing still carries b.jpg.gz, but no text places it any more.
+        Bytes bytes = ReadAll(src);
+        ApplyPatch(bytes, {Str("%temp%b.jpg,10"), Str("%temp%x.jpg,10")});
+        WriteAll(src, bytes);
+    }
+    f.settings.verify = verify;
+    const TRunSummary s = f.Run({src});
+    ASSERT_EQ(f.results.size(), 1u);
+    EXPECT_EQ(s.converted, 1) << f.results[0].detail;
+    EXPECT_TRUE(fs::is_empty(FsPath(f.work.path()))) << "the work folder keeps a file";
+    TJwwData out;
+    out.BindImageExr = true;
+    ASSERT_TRUE(out.FileIn(f.results[0].dst));
+    EXPECT_EQ(out.BindImageN, c.use == ImageUse::kUnplaced ? 1 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Uses, VerifyImages,
+                         ::testing::Combine(::testing::Values(ImageCase{"Placed", ImageUse::kPlaced},
+                                                              ImageCase{"Unplaced", ImageUse::kUnplaced},
+                                                              ImageCase{"Shared", ImageUse::kShared},
+                                                              ImageCase{"Missing", ImageUse::kMissing}),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_Checked" : "_Unchecked");
+                         });
 
 // A way to spoil an output after it was written.
 struct FaultCase {

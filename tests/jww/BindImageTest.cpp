@@ -7,32 +7,13 @@
 #include <filesystem>
 
 #include "tests/jww/TestFiles.h"
+#include "util/Func_2.h"
 #include "util/Platform.h"
 
 namespace talvine::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-Bytes Pattern(size_t n, uint8_t seed) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
-    return b;
-}
-
-Bytes Gzip(const Bytes& plain) {
-    z_stream zs{};
-    deflateInit2(&zs, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(compressBound(static_cast<uLong>(plain.size())) + 64);
-    zs.next_in = const_cast<Bytef*>(plain.data());
-    zs.avail_in = static_cast<uInt>(plain.size());
-    zs.next_out = out.data();
-    zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
 
 Bytes Gunzip(const Bytes& gz) {
     z_stream zs{};
@@ -236,7 +217,8 @@ TEST_P(HostileImageName, NeverLeavesTheFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Names, HostileImageName,
                          ::testing::Values(u"../victim.txt", u"..\\victim.txt", u"..", u"sub/../../victim.txt",
-                                           u"C:victim.txt", u"/etc/passwd"),
+                                           u"C:victim.txt", u"/etc/passwd", u"CON", u"nul.txt.gz", u"Com1.png",
+                                           u"LPT9", u"plan.png.", u"plan.png "),
                          [](const auto& info) {
                              // Path punctuation spelt out: "../victim.txt" is DotDotSlashvictimDottxt.
                              std::string name;
@@ -250,6 +232,47 @@ INSTANTIATE_TEST_SUITE_P(Names, HostileImageName,
                              }
                              return name;
                          });
+
+// The names an image may have, alike on every system: Windows opens a
+// device for CON or NUL.TXT and drops a dot or space at the end of a name.
+TEST(BindImages, SafeNamesAreTheSameOnEverySystem) {
+    struct Case {
+        const char16_t* name;
+        bool safe;
+    };
+    const Case cases[] = {
+        {u"plan.jpg", true},       {u"plan.jpg.gz", true},   {u"CONSOLE.png", true}, {u"com10.png", true},
+        {u"LPT0", true},           {u"nul_1.bmp", true},     {u"写真.JPG", true},     {u".hidden", true},
+        {u"CON", false},           {u"con.png", false},      {u"NUL.tar.gz", false}, {u"aux", false},
+        {u"PRN.jpg", false},       {u"COM1", false},         {u"com9.bmp", false},   {u"LPT1.png.gz", false},
+        {u"COM\u00B9.png", false}, {u"CONIN$", false},       {u"conout$.txt", false}, {u"NUL .png", false},
+        {u"plan.", false},         {u"plan ", false},        {u"plan. .gz", false},  {u".", false},
+        {u"..", false},            {u"", false},             {u"a/b", false},        {u"a\\b", false},
+        {u"C:plan", false},        {u"plan?.png", false},    {u"tab\tname", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TJwDocument::IsSafeImageName(c.name), c.safe) << Utf16ToUtf8(c.name);
+}
+
+// A compressed image that would unpack to far more than any image is left
+// packed; the others are unpacked as usual.
+TEST(BindImages, UnpackingIsBounded) {
+    TempDir work;
+    // 1 GB of zeros: 1,024 gzip members of 1 MB each, about 1 MB on disk.
+    const Bytes member = Gzip(Bytes(1 << 20, 0));
+    Bytes bomb;
+    for (int i = 0; i < 1024; ++i) bomb.insert(bomb.end(), member.begin(), member.end());
+    WriteAll(work.File("bomb.png.gz"), bomb);
+    WriteAll(work.File("fine.png.gz"), Gzip(Pattern(5000, 4)));
+    TJwwData d;
+    d.BindImageFolder = work.path();
+    d.BindImage = {TBindImageType{u"bomb.png.gz", 0, false}, TBindImageType{u"fine.png.gz", 0, false}};
+    d.BindImageN = 2;
+    d.BindImageExplode();
+    EXPECT_FALSE(fs::exists(FsPath(work.File("bomb.png"))));
+    EXPECT_EQ(ReadAll(work.File("fine.png")), Pattern(5000, 4));
+    EXPECT_TRUE(fs::exists(FsPath(work.File("bomb.png.gz"))));
+}
 
 TEST(BindImages, TruncatedImageFailsTheReadAndLeavesNoFile) {
     TempDir root, work;

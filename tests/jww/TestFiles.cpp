@@ -1,5 +1,7 @@
 #include "tests/jww/TestFiles.h"
 
+#include <zlib.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -135,6 +137,15 @@ void SyncCountsImpl(Doc& d) {
     d.MakeBlockTree();
 }
 }  // namespace
+void KeepEveryDefinition(TJwDocument& d) {
+    int32_t next = 0;
+    for (auto& def : d.EntBlockDef) {
+        def.ref_flag = true;
+        def.ref_no = next++;
+    }
+    d.EntBlockNum = next;
+}
+
 void SyncCounts(TJwwData& d) { SyncCountsImpl(d); }
 void SyncCounts(TJwsData& d) { SyncCountsImpl(d); }
 
@@ -621,6 +632,26 @@ TJwwData RoundTrip(TJwwData& d, int ver, const TempDir& dir, Bytes* written) {
 }
 TJwsData RoundTrip(TJwsData& d, int ver, const TempDir& dir, Bytes* written) {
     return RoundTripImpl(d, ver, dir, written);
+}
+
+Bytes Pattern(size_t n, uint8_t seed) {
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
+    return b;
+}
+
+Bytes Gzip(const Bytes& plain) {
+    z_stream zs{};
+    deflateInit2(&zs, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(compressBound(static_cast<uLong>(plain.size())) + 64);
+    zs.next_in = const_cast<Bytef*>(plain.data());
+    zs.avail_in = static_cast<uInt>(plain.size());
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    deflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
 }
 
 }  // namespace talvine::test

@@ -44,6 +44,10 @@ private:
 std::filesystem::path FsPath(const std::string& utf8);
 
 Bytes ReadAll(const std::string& path);
+// n bytes of a pattern that does not repeat within 256 bytes.
+Bytes Pattern(size_t n, uint8_t seed);
+// The bytes compressed as one gzip member.
+Bytes Gzip(const Bytes& plain);
 void WriteAll(const std::string& path, const Bytes& bytes);
 
 // Little-endian byte assembly.
@@ -83,6 +87,10 @@ void Add(TEntityLists L, const TEntJwwSolid& e);
 void Add(TEntityLists L, const TEntJwwBlock& e);
 // Appends a block definition with the next number; returns its index.
 int AddBlockDef(TJwDocument& d, const std::u16string& name);
+// Marks every block definition as written, placed or not, as a file that
+// Jw_cad wrote may carry them (this program's writer leaves unplaced ones
+// out); after SyncCounts.
+void KeepEveryDefinition(TJwDocument& d);
 // Sets the header's order and definition counts from the arrays.
 void SyncCounts(TJwwData& d);
 void SyncCounts(TJwsData& d);
