@@ -5,7 +5,8 @@
 #   make build   the same set-up; builds talvine, talvine-cli and the examples tool
 #   make test    also install what the tests need, build everything and run
 #                every test (also under AddressSanitizer and
-#                UndefinedBehaviorSanitizer)
+#                UndefinedBehaviorSanitizer, and the output check and batch
+#                run under ThreadSanitizer)
 #   make bench   build and run the benchmarks
 #   make fuzz    build the fuzz targets with clang and run each FUZZ_SECONDS
 #                seconds (default 60); fails on any finding
@@ -33,6 +34,7 @@ BUILD_ASAN ?= build-asan
 BUILD_BENCH ?= build-bench
 BUILD_WINDOWS ?= build-windows
 BUILD_FUZZ ?= build-fuzz
+BUILD_TSAN ?= build-tsan
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 20
 FUZZ_CXX   ?= clang++
@@ -67,7 +69,7 @@ PROGRAMS := talvine talvine-cli talvine-examples
 CONFIGURE_PROGRAMS = $(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release \
                      $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTALVINE_BUILD_TESTS=OFF)
 
-.PHONY: all deps build test test-release test-sanitize test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean \
+.PHONY: all deps build test test-release test-sanitize test-thread test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean \
         deps-windows build-windows test-windows windows
 
 # What the Windows cross build needs: mingw-w64 with posix threads, static
@@ -100,7 +102,15 @@ test-sanitize:
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
 
-test: test-release test-sanitize test-fuzz test-windows
+# The output check and the batch run use a second thread: their tests under
+# ThreadSanitizer.
+test-thread:
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST)
+	$(CONFIGURE) $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVINE_SANITIZE_THREAD=ON -DTALVINE_BUILD_TESTS=ON
+	cmake --build $(BUILD_TSAN) -j $(JOBS) --target talvine_tests
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^(Verify|BatchRun|Documents/Verify|Uses/Verify|Cases/Verify|Versions/Verify)'
+
+test: test-release test-sanitize test-thread test-fuzz test-windows
 
 # The fuzz targets, briefly, so that they keep building and finding nothing.
 test-fuzz:
@@ -190,4 +200,4 @@ package:
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS) $(BUILD_TSAN)

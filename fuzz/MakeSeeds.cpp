@@ -4,7 +4,10 @@
 // and small nested block structures of both kinds. (The example drawing and
 // figure come from talvine-examples.)
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "bench/HostileShapes.h"
 #include "bench/LargeDrawing.h"
@@ -39,6 +42,46 @@ TJwsData AsFigure(const TJwwData& d) {
     return f;
 }
 
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in.good() || in.eof();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+// A file Jw_cad could have written but this program's writer would not:
+// names holding "^" sequences and control characters, which the writer
+// cleans in one pass. Written with placeholders of the same length, which
+// are then replaced in the file's bytes.
+bool WriteWithRawNames(TJwDocument& d, const std::string& path, int ver) {
+    const std::pair<std::string, std::string> names[] = {
+        {"\x04QQQ1", std::string("\x04^^mm")},
+        {"\x04QQQ2", std::string("\x04" "A^mB")},
+        {"\x05QQQ3", std::string("\x05" "a\x07\x1f^m")},
+        {"\x04QQQ4", std::string("\x04^\x01mm")},
+    };
+    if (auto* w = dynamic_cast<TJwwData*>(&d)) {
+        w->EntLay[1].aStrLayName = u"QQQ1";
+        w->EntLgrp[1].aStrGLayName = u"QQQ2";
+    }
+    d.AddEntPre();
+    d.AddEntMoji(0, 0, 0, 1, 1, 0, 0, 1, 0, 0, 3.5, 3.5, 0.5, 0, u"ＭＳ ゴシック", u"QQQ3");
+    d.AddEntSunpo(0, 0, 0, 1, 1, 0, 0, -20, -10, 20, -10, 1, 1, 0, 0, 1, 0, -9, 3.5, 3.5, 0.5, 0, u"QQQ4",
+                  u"4000");
+    d.AddEntPost();
+    if (!Written(d.FileOut(path, ver), path, d.LastError)) return false;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return Written(false, path, "cannot read it back");
+    for (const auto& [from, to] : names)
+        if (const size_t at = bytes.find(from); at != std::string::npos) bytes.replace(at, from.size(), to);
+    return Written(WriteWholeFile(path, bytes), path, "cannot patch it");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +113,14 @@ int main(int argc, char** argv) {
         TJwsData f;
         f.DataDefaultSet();
         ok &= bench::MakeHostileShape(f, shape) && WriteFigure(f, dir + name + ".jws", 600);
+    }
+    {
+        TJwwData d;
+        d.DataDefaultSet();
+        ok &= WriteWithRawNames(d, dir + "raw-names.jww", 700);
+        TJwsData f;
+        f.DataDefaultSet();
+        ok &= WriteWithRawNames(f, dir + "raw-names.jws", 600);
     }
     if (!ok) return 1;
     std::printf("wrote the seeds into %s\n", dir.c_str());
