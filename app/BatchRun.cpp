@@ -19,28 +19,7 @@ namespace talvine {
 
 namespace {
 
-constexpr char kWorkFolderName[] = "TEMP";
-
-// Where work folders are made: "TEMP" beside the executable, else in a
-// per-user folder.
-std::vector<std::string> WorkFolderBases() {
-    std::vector<std::string> bases;
-    const std::string exe = platform::ExecutableDir();
-    if (!exe.empty() && !IsInstalledProgramFolder(exe)) bases.push_back(exe + kWorkFolderName + platform::PathSeparator());
-    bases.push_back(platform::UserRuntimeDir("talvine"));
-    return bases;
-}
-
 std::u16string U(const std::string& utf8) { return Utf8ToUtf16(utf8); }
-
-// The file-name part of a path of this system.
-std::string FileNamePart(const std::string& path) {
-    size_t i = path.size();
-    while (i > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(path[i - 1]))) --i;
-    return path.substr(i);
-}
-
-std::string FolderPart(const std::string& path) { return path.substr(0, path.size() - FileNamePart(path).size()); }
 
 // Creates a new, hidden file in folder for writing an output before it is
 // published, open in file; "" when none can be created.
@@ -279,6 +258,18 @@ std::u16string TBatchRun::RunProc1(const std::string& src, std::string& dst, boo
     return r.done ? kResultDone : kResultFailed;
 }
 
+void TRunSummary::Add(const TFileResult& r) {
+    if (r.unchanged) {
+        ++unchanged;
+    } else if (r.done) {
+        ++converted;
+        dimensions += r.counts.dimensions;
+        unplacedDefinitions += r.unplacedDefinitions;
+    } else {
+        ++failed;
+    }
+}
+
 TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettings& settings,
                                const TRunCallbacks& cb) {
     TRunSummary summary;
@@ -365,242 +356,6 @@ TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettin
     log(SummaryText(summary));
     if (cb.showLog) cb.showLog();
     return summary;
-}
-
-std::string MakeWorkFolder() {
-    RemoveStaleWorkFolders();
-    const std::string own = std::to_string(platform::ProcessId());
-    for (const std::string& base : WorkFolderBases()) {
-        const std::string folder = base + own + platform::PathSeparator();
-        if (platform::ForceDirectories(folder) && platform::IsDirWritable(folder)) return folder;
-    }
-    return {};
-}
-
-void RemoveWorkFolder(const std::string& folder) {
-    if (folder.empty()) return;
-    std::string f = folder;
-    while (!f.empty() && platform::IsPathSeparator(static_cast<unsigned char>(f.back()))) f.pop_back();
-    if (!platform::RemoveDir(f)) return;
-    const std::string parent = FolderPart(f);
-    if (!parent.empty()) platform::RemoveDir(parent.substr(0, parent.size() - 1));
-}
-
-// ---- What users read -----------------------------------------------------
-
-std::u16string FailureText(TFileFailure failure, const std::string& detail) {
-    switch (failure) {
-        case TFileFailure::kNone: return u"";
-        case TFileFailure::kNotJw: return u"Jw_cad の図面（.jww）・図形（.jws）ではありません";
-        case TFileFailure::kWrongExtension:
-            return detail == "jws" ? u"中身は図形ファイル（.jws）です。拡張子を .jws にしてください"
-                                   : u"中身は図面ファイル（.jww）です。拡張子を .jww にしてください";
-        case TFileFailure::kUnknownVersion: return u"対応していないバージョンのファイルです";
-        case TFileFailure::kDamaged: return u"ファイルが壊れているか、途中で切れています";
-        case TFileFailure::kCannotRead: return u"ファイルを読めません（アクセス権がありません）";
-        case TFileFailure::kVanished: return u"ファイルが見つかりません（移動または削除されました）";
-        case TFileFailure::kTooComplex: return u"ブロックの入れ子が複雑すぎて扱えません";
-        case TFileFailure::kOutOfMemory: return u"メモリが足りません";
-        case TFileFailure::kOutputFolderMissing: return u"保存先のフォルダがありません：" + U(detail);
-        case TFileFailure::kOutputNotWritable: return u"保存先のフォルダに書き込めません（アクセス権がありません）：" + U(detail);
-        case TFileFailure::kDiskFull: return u"保存先の空き容量が足りません";
-        case TFileFailure::kNamesTaken: return u"同じ名前のファイルが多すぎます（枝番 1～99999 がすべて使用済み）";
-        case TFileFailure::kCannotWrite: return u"保存先に書き込めませんでした";
-        case TFileFailure::kVerifyFailed: return u"検証に失敗";
-    }
-    return u"";
-}
-
-std::string FailureTextEnglish(TFileFailure failure, const std::string& detail) {
-    switch (failure) {
-        case TFileFailure::kNone: return "";
-        case TFileFailure::kNotJw: return "not a Jw_cad drawing (.jww) or figure (.jws)";
-        case TFileFailure::kWrongExtension:
-            return detail == "jws" ? "the file is a figure (.jws) named .jww" : "the file is a drawing (.jww) named .jws";
-        case TFileFailure::kUnknownVersion: return "a Jw_cad file of a version this program does not know";
-        case TFileFailure::kDamaged: return "the file is damaged or incomplete";
-        case TFileFailure::kCannotRead: return "permission denied";
-        case TFileFailure::kVanished: return "no such file (moved or deleted)";
-        case TFileFailure::kTooComplex: return "its blocks are nested too deeply or too often to convert";
-        case TFileFailure::kOutOfMemory: return "out of memory";
-        case TFileFailure::kOutputFolderMissing: return "the output folder does not exist: " + detail;
-        case TFileFailure::kOutputNotWritable: return "cannot write into the output folder (permission denied): " + detail;
-        case TFileFailure::kDiskFull: return "no space left for the output";
-        case TFileFailure::kNamesTaken: return "the name and every branch number up to 99999 are taken";
-        case TFileFailure::kCannotWrite: return "the output could not be written";
-        case TFileFailure::kVerifyFailed: return "the output failed its check and was removed: " + detail;
-    }
-    return "";
-}
-
-namespace {
-std::u16string Num(int64_t n) { return U(std::to_string(n)); }
-}  // namespace
-
-std::u16string CountsText(const TExplodeCounts& c) {
-    if (c.dimensions == 0) return u"寸法なし";
-    return u"寸法 " + Num(c.dimensions) + u"（線 " + Num(c.lines) + u"・文字 " + Num(c.texts) + u"・点 " +
-           Num(c.points) + u"）";
-}
-
-std::u16string UnplacedText(int64_t definitions) { return u"未使用のブロック定義 " + Num(definitions) + u" を省略"; }
-
-void TRunSummary::Add(const TFileResult& r) {
-    if (r.unchanged) {
-        ++unchanged;
-    } else if (r.done) {
-        ++converted;
-        dimensions += r.counts.dimensions;
-        unplacedDefinitions += r.unplacedDefinitions;
-    } else {
-        ++failed;
-    }
-}
-
-std::u16string SummaryText(const TRunSummary& s) {
-    std::u16string t = u"変換 " + Num(s.converted) + u"・失敗 " + Num(s.failed) + u"・スキップ " +
-                       Num(s.skipped + s.unchanged);
-    if (s.aborted) t += u"・未変換 " + Num(s.left);
-    t += u"、寸法 " + Num(s.dimensions) + u" を分解";
-    if (s.unplacedDefinitions > 0) t += u"、" + UnplacedText(s.unplacedDefinitions);
-    return t;
-}
-
-std::string SummaryTextEnglish(const TRunSummary& s) {
-    std::string t = std::to_string(s.converted) + " converted, " + std::to_string(s.failed) + " failed, " +
-                    std::to_string(s.skipped + s.unchanged) + " skipped";
-    if (s.aborted) t += ", " + std::to_string(s.left) + " not converted (interrupted)";
-    t += "; " + std::to_string(s.dimensions) + (s.dimensions == 1 ? " dimension" : " dimensions") + " dissolved";
-    if (s.unplacedDefinitions > 0)
-        t += "; " + std::to_string(s.unplacedDefinitions) +
-             (s.unplacedDefinitions == 1 ? " block definition" : " block definitions") +
-             " that nothing places left out";
-    return t;
-}
-
-// ---- Leftovers of ended processes ----------------------------------------
-
-namespace {
-
-// Digits only, as a number; -1 otherwise.
-long long ParsePid(const std::string& s) {
-    if (s.empty() || s.size() > 18) return -1;
-    long long v = 0;
-    for (const char c : s) {
-        if (c < '0' || c > '9') return -1;
-        v = v * 10 + (c - '0');
-    }
-    return v;
-}
-
-bool EndsWith(const std::string& s, const std::string& end) {
-    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
-}
-
-// Removes the files in folder and the folder; true when it is gone.
-bool RemoveFolderWithFiles(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    if (!platform::ListDir(folder, entries)) return false;
-    for (const auto& e : entries)
-        if (!e.isDir) platform::RemoveFile(AddPathDelim(folder) + e.name);
-    return platform::RemoveDir(folder);
-}
-
-
-}  // namespace
-
-long long TempOutputOwner(const std::string& name) {
-    // ".~<name>.<pid>-<n>.tmp" (the run's) or "<path>.~<pid>-<n>.tmp" (the writer's).
-    if (!EndsWith(name, ".tmp")) return -1;
-    const std::string stem = name.substr(0, name.size() - 4);
-    const size_t dot = stem.rfind('.');
-    if (dot == std::string::npos) return -1;
-    std::string tail = stem.substr(dot + 1);
-    const bool writers = !tail.empty() && tail[0] == '~';
-    if (writers) tail.erase(0, 1);
-    else if (name.rfind(".~", 0) != 0) return -1;
-    const size_t dash = tail.find('-');
-    if (dash == std::string::npos || ParsePid(tail.substr(dash + 1)) < 0) return -1;
-    return ParsePid(tail.substr(0, dash));
-}
-
-int RemoveStaleOutputs(const std::string& folder) {
-    std::vector<platform::DirEntry> entries;
-    if (!platform::ListDir(folder.empty() ? "." : folder, entries)) return 0;
-    int removed = 0;
-    for (const auto& e : entries) {
-        if (e.isDir || e.isLink) continue;
-        const long long pid = TempOutputOwner(e.name);
-        if (pid <= 0 || pid == platform::ProcessId() || platform::ProcessRunning(pid)) continue;
-        if (platform::RemoveFile(AddPathDelim(folder.empty() ? "." : folder) + e.name)) ++removed;
-    }
-    return removed;
-}
-
-int RemoveStaleWorkFolders() {
-    int removed = 0;
-    for (const std::string& base : WorkFolderBases()) {
-        std::vector<platform::DirEntry> entries;
-        if (!platform::ListDir(base, entries)) continue;
-        for (const auto& e : entries) {
-            const long long pid = ParsePid(e.name);
-            if (!e.isDir || pid <= 0 || pid == platform::ProcessId() || platform::ProcessRunning(pid)) continue;
-            if (RemoveFolderWithFiles(base + e.name)) ++removed;
-        }
-    }
-    return removed;
-}
-
-// ---- Intake ----------------------------------------------------------------
-
-namespace {
-
-bool IsJwName(const std::string& path) {
-    try {
-        const std::string ext = GetLowerExt(path);
-        return ext == ".jww" || ext == ".jws";
-    } catch (const std::invalid_argument&) {
-        return false;
-    }
-}
-
-void CollectFolder(const std::string& folder, std::vector<std::string>& out, int depth) {
-    if (depth > 64) return;  // a loop through bind mounts, or absurd nesting
-    std::vector<platform::DirEntry> entries;
-    if (!platform::ListDir(folder, entries)) return;
-    std::sort(entries.begin(), entries.end(),
-              [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
-    const std::string base = AddPathDelim(folder);
-    for (const auto& e : entries) {
-        const std::string path = base + e.name;
-        if (e.isDir) CollectFolder(path, out, depth + 1);
-        else if (IsJwName(path) && platform::FileExists(path)) out.push_back(path);
-    }
-}
-
-}  // namespace
-
-void PickupPath(const std::string& path, bool recursive, TIntake& intake) {
-    if (path.empty()) return;
-    if (platform::DirExists(path)) {
-        if (!recursive) {
-            intake.refused.push_back({path, TIntake::Refusal::kFolder});
-            return;
-        }
-        std::vector<std::string> found;
-        CollectFolder(path, found, 0);
-        // Sorted by path: a folder's files and subfolders in one order.
-        std::sort(found.begin(), found.end());
-        intake.files.insert(intake.files.end(), found.begin(), found.end());
-        return;
-    }
-    if (!platform::FileExists(path)) {
-        intake.refused.push_back({path, TIntake::Refusal::kMissing});
-    } else if (!IsJwName(path)) {
-        intake.refused.push_back({path, TIntake::Refusal::kNotJwFile});
-    } else {
-        intake.files.push_back(path);
-    }
 }
 
 }  // namespace talvine

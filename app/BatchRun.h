@@ -23,54 +23,16 @@
 #include <vector>
 
 #include "app/DimensionExplode.h"
+#include "app/Intake.h"
+#include "app/RunTexts.h"
+#include "app/WorkFolder.h"
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
 
 namespace talvine {
 
-inline constexpr char16_t kResultDone[] = u"変換完了";
-inline constexpr char16_t kResultFailed[] = u"変換失敗";
-inline constexpr char16_t kLogArrow[] = u"→ ";
-inline constexpr char16_t kLogResultPrefix[] = u"\u3000\u2026\u2026 ";
-inline constexpr char16_t kLogAborted[] = u"[ESC]を押しましたので中断します。";
-inline constexpr char16_t kFolderMissingMessage[] = u"指定したフォルダが見つかりません。";
-inline constexpr char16_t kFolderEmptyMessage[] = u"保存先のフォルダが指定されていません。";
-inline constexpr char16_t kResultUnchanged[] = u"変換不要（寸法なし）";
-inline constexpr char16_t kLogNothingWritten[] = u"→ （書き出しなし）";
-inline constexpr char16_t kLogDetailPrefix[] = u"\u3000";
-inline constexpr char16_t kLogReasonPrefix[] = u"\u3000原因：";
-
-// Why a file was not converted.
-enum class TFileFailure {
-    kNone,
-    kNotJw,             // not a Jw_cad drawing or figure
-    kWrongExtension,    // a figure named .jww or a drawing named .jws (detail: "jws" or "jww")
-    kUnknownVersion,    // a drawing or figure of a version this program does not know
-    kDamaged,           // damaged or incomplete
-    kCannotRead,        // exists but cannot be read (permission)
-    kVanished,          // no longer there
-    kTooComplex,        // the block structure exceeds what the program handles
-    kOutOfMemory,
-    kOutputFolderMissing,  // the output folder does not exist (detail: the folder)
-    kOutputNotWritable,    // the output folder cannot be written (detail: the folder)
-    kDiskFull,             // no room for the output
-    kNamesTaken,           // the name and every branch number are taken
-    kCannotWrite,          // the output could not be written for another reason
-    kVerifyFailed,         // read back, the output differs from what was written (detail: how)
-};
-
-// Why, in the user's words: Japanese for the log, English for messages of
-// the command-line tool. Neither shows an internal error text.
-std::u16string FailureText(TFileFailure failure, const std::string& detail);
-std::string FailureTextEnglish(TFileFailure failure, const std::string& detail);
 // Why a source could not be read, from the documents' reason.
 TFileFailure ReadFailureOf(TJwFailure why, const std::string& src);
-// "寸法 12（線 12・文字 10・点 8）", or "寸法なし".
-std::u16string CountsText(const TExplodeCounts& counts);
-// "未使用のブロック定義 66 を省略": block definitions that nothing places
-// are not written.
-std::u16string UnplacedText(int64_t definitions);
-
 // Where the converted files go.
 enum class TOutputFolder {
     kDesktop = 1,
@@ -123,12 +85,6 @@ struct TRunSummary {
     // Counts one file's result in.
     void Add(const TFileResult& r);
 };
-
-// The summary line: "変換 3・失敗 1・スキップ 0、寸法 15 を分解" (and "・未変換 2"
-// after a stop, "、未使用のブロック定義 66 を省略" when outputs left any out),
-// in Japanese and in English.
-std::u16string SummaryText(const TRunSummary& s);
-std::string SummaryTextEnglish(const TRunSummary& s);
 
 struct TRunCallbacks {
     std::function<void(const std::u16string&)> log;  // one log line
@@ -210,37 +166,5 @@ private:
     TJwwData JWWBack;
     TJwsData JWSBack;
 };
-
-// The folder for bound images of this process: a folder named after the
-// process inside "TEMP" beside the executable; for an installed program
-// (IsInstalledProgramFolder), or when that cannot be made, inside this
-// user's runtime folder, else the cache folder. Created; "" when none can be.
-std::string MakeWorkFolder();
-// Removes the work folder (when empty) and its parent "TEMP" (when empty).
-void RemoveWorkFolder(const std::string& folder);
-
-// Tidying up after processes that ended without doing so (killed, or a
-// power cut): removes the work folders of processes that no longer run
-// (with the files in them), and in folder the hidden temporary outputs
-// (".~name.<pid>-<n>.tmp", "name.~<pid>-<n>.tmp") of such processes.
-// Nothing else is touched. Returns the number of entries removed.
-int RemoveStaleWorkFolders();
-int RemoveStaleOutputs(const std::string& folder);
-// The process id in the name of one of our temporary outputs, or -1.
-long long TempOutputOwner(const std::string& name);
-
-// The input of a run: every path that names a .jww or .jws file (extension
-// in any case) is taken; a folder is taken apart when recursive (its .jww
-// and .jws files at any depth, sorted by path, links to folders not
-// followed), else refused as a folder. Refusals are reported with a reason.
-struct TIntake {
-    std::vector<std::string> files;
-    struct Refusal {
-        std::string path;
-        enum Kind { kFolder, kNotJwFile, kMissing } kind;
-    };
-    std::vector<Refusal> refused;
-};
-void PickupPath(const std::string& path, bool recursive, TIntake& intake);
 
 }  // namespace talvine

@@ -14,12 +14,6 @@ namespace {
 std::u16string U16(const std::string& s) { return Utf8ToUtf16(s); }
 std::string U8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-std::string FileNamePart(const std::string& path) {
-    size_t i = path.size();
-    while (i > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(path[i - 1]))) --i;
-    return path.substr(i);
-}
-
 std::u16string Lower(const std::u16string& s) {
     std::u16string t = s;
     for (char16_t& c : t)

@@ -532,6 +532,14 @@ std::u16string ExtractFileNameSafe(const std::u16string& path) {
     return path;
 }
 
+std::string FileNamePart(const std::string& path) {
+    size_t i = path.size();
+    while (i > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(path[i - 1]))) --i;
+    return path.substr(i);
+}
+
+std::string FolderPart(const std::string& path) { return path.substr(0, path.size() - FileNamePart(path).size()); }
+
 bool FileExistsAt(const std::string& path) { return !path.empty() && platform::FileExists(path); }
 
 bool ForceDirSafe(const std::string& path) {

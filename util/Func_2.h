@@ -107,6 +107,10 @@ std::string ChangeExtSafe(const std::string& path, const std::string& ext);
 // Text after the last backslash, slash or colon; empty when the text holds
 // characters invalid in paths.
 std::u16string ExtractFileNameSafe(const std::u16string& path);
+// The file-name part of a path of this system (after its last separator),
+// and the rest, separator included.
+std::string FileNamePart(const std::string& path);
+std::string FolderPart(const std::string& path);
 bool FileExistsAt(const std::string& path);
 bool ForceDirSafe(const std::string& path);
 bool DeleteFileSafe(const std::string& path);

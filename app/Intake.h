@@ -1,0 +1,23 @@
+// The input of a run: which of the paths given are converted.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace talvine {
+
+// The input of a run: every path that names a .jww or .jws file (extension
+// in any case) is taken; a folder is taken apart when recursive (its .jww
+// and .jws files at any depth, sorted by path, links to folders not
+// followed), else refused as a folder. Refusals are reported with a reason.
+struct TIntake {
+    std::vector<std::string> files;
+    struct Refusal {
+        std::string path;
+        enum Kind { kFolder, kNotJwFile, kMissing } kind;
+    };
+    std::vector<Refusal> refused;
+};
+void PickupPath(const std::string& path, bool recursive, TIntake& intake);
+
+}  // namespace talvine

@@ -1,0 +1,117 @@
+#include "app/WorkFolder.h"
+
+#include "app/Settings.h"
+#include "util/Func_2.h"
+#include "util/Platform.h"
+
+namespace talvine {
+
+namespace {
+
+constexpr char kWorkFolderName[] = "TEMP";
+
+// Where work folders are made: "TEMP" beside the executable, else in a
+// per-user folder.
+std::vector<std::string> WorkFolderBases() {
+    std::vector<std::string> bases;
+    const std::string exe = platform::ExecutableDir();
+    if (!exe.empty() && !IsInstalledProgramFolder(exe)) bases.push_back(exe + kWorkFolderName + platform::PathSeparator());
+    bases.push_back(platform::UserRuntimeDir("talvine"));
+    return bases;
+}
+
+}  // namespace
+
+std::string MakeWorkFolder() {
+    RemoveStaleWorkFolders();
+    const std::string own = std::to_string(platform::ProcessId());
+    for (const std::string& base : WorkFolderBases()) {
+        const std::string folder = base + own + platform::PathSeparator();
+        if (platform::ForceDirectories(folder) && platform::IsDirWritable(folder)) return folder;
+    }
+    return {};
+}
+
+void RemoveWorkFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    std::string f = folder;
+    while (!f.empty() && platform::IsPathSeparator(static_cast<unsigned char>(f.back()))) f.pop_back();
+    if (!platform::RemoveDir(f)) return;
+    const std::string parent = FolderPart(f);
+    if (!parent.empty()) platform::RemoveDir(parent.substr(0, parent.size() - 1));
+}
+
+// Leftovers of ended processes.
+
+namespace {
+
+// Digits only, as a number; -1 otherwise.
+long long ParsePid(const std::string& s) {
+    if (s.empty() || s.size() > 18) return -1;
+    long long v = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9') return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+bool EndsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// Removes the files in folder and the folder; true when it is gone.
+bool RemoveFolderWithFiles(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDir(folder, entries)) return false;
+    for (const auto& e : entries)
+        if (!e.isDir) platform::RemoveFile(AddPathDelim(folder) + e.name);
+    return platform::RemoveDir(folder);
+}
+
+
+}  // namespace
+
+long long TempOutputOwner(const std::string& name) {
+    // ".~<name>.<pid>-<n>.tmp" (the run's) or "<path>.~<pid>-<n>.tmp" (the writer's).
+    if (!EndsWith(name, ".tmp")) return -1;
+    const std::string stem = name.substr(0, name.size() - 4);
+    const size_t dot = stem.rfind('.');
+    if (dot == std::string::npos) return -1;
+    std::string tail = stem.substr(dot + 1);
+    const bool writers = !tail.empty() && tail[0] == '~';
+    if (writers) tail.erase(0, 1);
+    else if (name.rfind(".~", 0) != 0) return -1;
+    const size_t dash = tail.find('-');
+    if (dash == std::string::npos || ParsePid(tail.substr(dash + 1)) < 0) return -1;
+    return ParsePid(tail.substr(0, dash));
+}
+
+int RemoveStaleOutputs(const std::string& folder) {
+    std::vector<platform::DirEntry> entries;
+    if (!platform::ListDir(folder.empty() ? "." : folder, entries)) return 0;
+    int removed = 0;
+    for (const auto& e : entries) {
+        if (e.isDir || e.isLink) continue;
+        const long long pid = TempOutputOwner(e.name);
+        if (pid <= 0 || pid == platform::ProcessId() || platform::ProcessRunning(pid)) continue;
+        if (platform::RemoveFile(AddPathDelim(folder.empty() ? "." : folder) + e.name)) ++removed;
+    }
+    return removed;
+}
+
+int RemoveStaleWorkFolders() {
+    int removed = 0;
+    for (const std::string& base : WorkFolderBases()) {
+        std::vector<platform::DirEntry> entries;
+        if (!platform::ListDir(base, entries)) continue;
+        for (const auto& e : entries) {
+            const long long pid = ParsePid(e.name);
+            if (!e.isDir || pid <= 0 || pid == platform::ProcessId() || platform::ProcessRunning(pid)) continue;
+            if (RemoveFolderWithFiles(base + e.name)) ++removed;
+        }
+    }
+    return removed;
+}
+
+}  // namespace talvine
