@@ -42,14 +42,15 @@ struct TMatrix {
     double Scale() const { return std::sqrt(std::fabs(a * d - b * c)); }
 };
 
-TMatrix Scaling(double s) { return TMatrix{s, 0, 0, s, 0, 0}; }
-
 // A placement: scale, then rotate, then move to the insertion point.
 TMatrix Placement(const TEntJwwBlock& b) {
     const double cs = math::Cos(b.radKaitenKaku), sn = math::Sin(b.radKaitenKaku);
     return TMatrix{cs * b.dBairitsuX, sn * b.dBairitsuX, -sn * b.dBairitsuY, cs * b.dBairitsuY, b.DPKijunTen_x,
                    b.DPKijunTen_y};
 }
+
+// sFlg of a text: its characters stand one below the other.
+constexpr uint16_t kVerticalText = 0x20;
 
 // ---- Image files ---------------------------------------------------------
 
@@ -188,7 +189,7 @@ public:
 
     bool Top() {
         const TEntityLists L = const_cast<TJwDocument&>(doc_).TopLists();
-        return List(L, static_cast<int32_t>(L.No.size()), 0, TMatrix{}, -1, 0);
+        return List(L, static_cast<int32_t>(L.No.size()), 0, TMatrix{}, 0);
     }
 
 private:
@@ -268,7 +269,7 @@ private:
         TPrimitive p = Start(TPrimitive::kText, t.att, added);
         Put(p, m, t.start_x, t.start_y);
         Put(p, m, t.end_x, t.end_y);
-        const double s = m.Scale() / scale_;  // blocks scale their texts; group scales do not
+        const double s = m.Scale();  // blocks scale their texts
         p.text = t.str;
         p.font = t.strFontName;
         p.height = std::fabs(t.dSizeY) * s;
@@ -279,6 +280,13 @@ private:
         const double rad = t.degKakudo * kPi / 180;
         m.Apply(math::Cos(rad), math::Sin(rad), vx, vy);
         p.degrees = math::Atan2(vy - uy, vx - ux) * 180 / kPi;
+        // The run as the record measures it (a vertical text stacks its
+        // characters, each as long as it is high), stretched as the block
+        // stretches the run's direction.
+        const double run = (t.att.sFlg & kVerticalText) != 0
+                               ? TextWidthFull(t.str, std::fabs(t.dSizeY), t.dKankaku)
+                               : TextWidth(t.str, std::fabs(t.dSizeX), t.dKankaku);
+        p.length = run * std::hypot(vx - ux, vy - uy);
         return Add(std::move(p));
     }
 
@@ -344,10 +352,10 @@ private:
     }
 
     // The entries of one list; list is 0 for the top level, 1 + d for
-    // definition d. At the top level the layer group's scale comes in.
-    bool List(const TEntityLists& L, int32_t n, int list, const TMatrix& placed, int32_t topGroup, int depth) {
-        const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
-        for (int32_t i = 0; i < m; ++i) {
+    // definition d.
+    bool List(const TEntityLists& L, int32_t n, int list, const TMatrix& m, int depth) {
+        const int32_t entries = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
+        for (int32_t i = 0; i < entries; ++i) {
             const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
             const int32_t k = e.EntNo;
             auto inRange = [&](int32_t count) { return k >= 0 && k < count; };
@@ -367,14 +375,6 @@ private:
                 default: break;
             }
             if (att == nullptr || Hidden(*att)) continue;
-            // The scale of the layer group the entity (at the top) or its
-            // outermost block lies in.
-            const int32_t group = topGroup >= 0 ? topGroup : (att->nGLayer & 15);
-            TMatrix m = placed;
-            if (topGroup < 0) {
-                scale_ = DisplayLayers()[static_cast<size_t>(LayerOf(*att))].scale;
-                m = Scaling(scale_);
-            }
             const TListCounts* b = options_.before;
             const size_t u = static_cast<size_t>(k);
             bool ok = true;
@@ -394,7 +394,7 @@ private:
                     if (it == byNumber_.end() || depth >= 64) break;
                     const TEntJwwBlockDef& def = doc_.EntBlockDef[static_cast<size_t>(it->second)];
                     TEntityLists inner = ListsOf(const_cast<TEntJwwBlockDef&>(def));
-                    ok = List(inner, def.N, 1 + it->second, Placement(blk).Then(m), group, depth + 1);
+                    ok = List(inner, def.N, 1 + it->second, Placement(blk).Then(m), depth + 1);
                     break;
                 }
                 default: break;
@@ -409,7 +409,6 @@ private:
     std::vector<TPrimitive>& out_;
     std::unordered_map<uint32_t, int32_t> byNumber_;
     TImageFiles images_;
-    double scale_ = 1;  // of the top-level entity being drawn
 };
 
 }  // namespace
@@ -586,12 +585,13 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
             break;
         case TPrimitive::kText: {
             if (p.text.empty() || p.height <= 0) break;
-            const double length = std::hypot(p.xy[2] - p.xy[0], p.xy[3] - p.xy[1]);
+            const double length = p.length;
             s += "<text x=\"" + Num(p.xy[0]) + "\" y=\"" + Num(-p.xy[1]) + "\" font-size=\"" + Num(p.height) + "\"";
             s += " font-family=\"" + Escaped(p.font) + ", IPAGothic, sans-serif\"";
             if (p.degrees != 0)
                 s += " transform=\"rotate(" + Num(-p.degrees) + " " + Num(p.xy[0]) + " " + Num(-p.xy[1]) + ")\"";
-            if (length > 0) s += " textLength=\"" + Num(length) + "\" lengthAdjust=\"spacingAndGlyphs\"";
+            if (length > 0 && std::isfinite(length))
+                s += " textLength=\"" + Num(length) + "\" lengthAdjust=\"spacingAndGlyphs\"";
             s += " fill=\"" + Colour(p.added ? kAddedColour : p.rgb) + "\">" + Escaped(p.text) + "</text>\n";
             break;
         }
@@ -602,41 +602,53 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
 }  // namespace
 
 std::string SvgOf(const std::vector<TPicture>& pictures) {
-    // One view for all: the primitives of every picture, else the sheets.
+    // One view for all: every sheet united with every primitive; without a
+    // sheet, the primitives with a margin.
     TBox box;
+    bool sheet = false;
+    for (const TPicture& pic : pictures) {
+        if (!(pic.paperWidth > 0 && pic.paperHeight > 0)) continue;
+        box.Add(-pic.paperWidth / 2, -pic.paperHeight / 2);
+        box.Add(pic.paperWidth / 2, pic.paperHeight / 2);
+        sheet = true;
+    }
     for (const TPicture& pic : pictures)
         for (const TPrimitive& p : pic.primitives)
             for (size_t i = 0; i + 1 < p.xy.size(); i += 2) box.Add(p.xy[i], p.xy[i + 1]);
-    if (box.Empty()) {
-        for (const TPicture& pic : pictures) {
-            box.Add(-pic.paperWidth / 2, -pic.paperHeight / 2);
-            box.Add(pic.paperWidth / 2, pic.paperHeight / 2);
-        }
-    }
     if (box.Empty()) box.Add(0, 0);
     double w = box.x1 - box.x0, h = box.y1 - box.y0;
-    const double margin = std::max({w, h, 1.0}) * 0.04;
-    box.x0 -= margin, box.y0 -= margin, box.x1 += margin, box.y1 += margin;
-    w = box.x1 - box.x0, h = box.y1 - box.y0;
-    const double caption = std::max(w, h) * 0.05;
+    if (!sheet) {
+        // Nothing drawn, or a single point: 10 mm around it, as its extents
+        // would be.
+        const double margin = std::max(w, h) > 0 ? std::max(w, h) * 0.04 : 10;
+        box.x0 -= margin, box.y0 -= margin, box.x1 += margin, box.y1 += margin;
+        w = box.x1 - box.x0, h = box.y1 - box.y0;
+    }
+    const bool captions =
+        std::any_of(pictures.begin(), pictures.end(), [](const TPicture& p) { return !p.caption.empty(); });
+    const double caption = captions ? std::max(w, h) * 0.05 : 0;
     const double gap = w * 0.05;
     const size_t n = std::max<size_t>(pictures.size(), 1);
     const double totalW = w * static_cast<double>(n) + gap * static_cast<double>(n - 1);
     const double totalH = h + caption;
     // Thin lines: about one pixel of a picture 1600 pixels wide.
     const double unit = std::max(totalW, totalH) / 1600;
-    const double pixels = 1600.0 / std::max(totalW, totalH);
+    // The size on paper: the view's own, unless it is too long.
+    const double shrink = std::min(1.0, kMaxSvgMillimetres / std::max(totalW, totalH));
+    // The view's upper left corner on SVG's y-down axis; the first picture
+    // stands there, the others to its right.
+    const double left = box.x0, top = -box.y1 - caption;
 
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     s += "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" +
-         Num(totalW * pixels) + "\" height=\"" + Num(totalH * pixels) + "\" viewBox=\"0 0 " + Num(totalW) + " " +
-         Num(totalH) + "\">\n";
-    s += "<rect x=\"0\" y=\"0\" width=\"" + Num(totalW) + "\" height=\"" + Num(totalH) + "\" fill=\"#d8d8d8\"/>\n";
+         Num(totalW * shrink) + "mm\" height=\"" + Num(totalH * shrink) + "mm\" viewBox=\"" + Num(left) + " " +
+         Num(top) + " " + Num(totalW) + " " + Num(totalH) + "\">\n";
+    s += "<rect x=\"" + Num(left) + "\" y=\"" + Num(top) + "\" width=\"" + Num(totalW) + "\" height=\"" +
+         Num(totalH) + "\" fill=\"#d8d8d8\"/>\n";
     for (size_t k = 0; k < pictures.size(); ++k) {
         const TPicture& pic = pictures[k];
-        const double left = static_cast<double>(k) * (w + gap);
-        // The view's top left at (left, caption); y of the drawing grows upwards.
-        s += "<g transform=\"translate(" + Num(left - box.x0) + " " + Num(caption + box.y1) + ")\">\n";
+        const double shift = static_cast<double>(k) * (w + gap);
+        s += k == 0 ? std::string("<g>\n") : "<g transform=\"translate(" + Num(shift) + " 0)\">\n";
         s += "<rect x=\"" + Num(box.x0) + "\" y=\"" + Num(-box.y1) + "\" width=\"" + Num(w) + "\" height=\"" + Num(h) +
              "\" fill=\"#ffffff\"/>\n";
         if (pic.paperWidth > 0 && pic.paperHeight > 0)
@@ -644,11 +656,11 @@ std::string SvgOf(const std::vector<TPicture>& pictures) {
                  Num(pic.paperWidth) + "\" height=\"" + Num(pic.paperHeight) + "\" fill=\"none\" stroke=\"#9aa4b0\"" +
                  " stroke-width=\"" + Num(unit) + "\"/>\n";
         for (const TPrimitive& p : pic.primitives) Primitive(s, p, unit);
-        s += "</g>\n";
         if (!pic.caption.empty())
-            s += "<text x=\"" + Num(left + w / 2) + "\" y=\"" + Num(caption * 0.75) + "\" font-size=\"" +
+            s += "<text x=\"" + Num(box.x0 + w / 2) + "\" y=\"" + Num(top + caption * 0.75) + "\" font-size=\"" +
                  Num(caption * 0.6) + "\" text-anchor=\"middle\" font-family=\"IPAGothic, sans-serif\">" +
                  Escaped(pic.caption) + "</text>\n";
+        s += "</g>\n";
     }
     s += "</svg>\n";
     return s;
