@@ -29,25 +29,11 @@ struct TMatrix {
         ox = a * x + c * y + e;
         oy = b * x + d * y + f;
     }
-    TMatrix Then(const TMatrix& m) const {  // this, then m
-        TMatrix r;
-        r.a = m.a * a + m.c * b;
-        r.b = m.b * a + m.d * b;
-        r.c = m.a * c + m.c * d;
-        r.d = m.b * c + m.d * d;
-        r.e = m.a * e + m.c * f + m.e;
-        r.f = m.b * e + m.d * f + m.f;
-        return r;
-    }
     double Scale() const { return std::sqrt(std::fabs(a * d - b * c)); }
 };
 
-// A placement: scale, then rotate, then move to the insertion point.
-TMatrix Placement(const TEntJwwBlock& b) {
-    const double cs = math::Cos(b.radKaitenKaku), sn = math::Sin(b.radKaitenKaku);
-    return TMatrix{cs * b.dBairitsuX, sn * b.dBairitsuX, -sn * b.dBairitsuY, cs * b.dBairitsuY, b.DPKijunTen_x,
-                   b.DPKijunTen_y};
-}
+// The absolute placement of a node of the block tree.
+TMatrix Placement(const TEntJwwBlockTree& n) { return TMatrix{n.r1, n.r3, n.r2, n.r4, n.x, n.y}; }
 
 // sFlg of a text: its characters stand one below the other.
 constexpr uint16_t kVerticalText = 0x20;
@@ -183,14 +169,19 @@ class TCollector {
 public:
     TCollector(const TJwDocument& doc, const TRenderOptions& options, std::vector<TPrimitive>& out)
         : doc_(doc), options_(options), out_(out), images_(doc, options.drawingFolder) {
-        for (size_t i = 0; i < doc.EntBlockDef.size() && static_cast<int32_t>(i) < doc.EntBlockDefN; ++i)
-            byNumber_.try_emplace(doc.EntBlockDef[i].nNumber, static_cast<int32_t>(i));
+        // The nodes a node's definition places follow one another, in the
+        // order of the definition's inserts; the tree is breadth-first, so
+        // the first node naming k as its parent begins k's.
+        const size_t nodes = Used(doc.EntBlockTree, doc.EntBlockTreeN);
+        firstChild_.assign(nodes, -1);
+        for (size_t i = 0; i < nodes; ++i) {
+            const int32_t parent = doc.EntBlockTree[i].parent;
+            if (parent >= 0 && static_cast<size_t>(parent) < i && firstChild_[static_cast<size_t>(parent)] < 0)
+                firstChild_[static_cast<size_t>(parent)] = static_cast<int32_t>(i);
+        }
     }
 
-    bool Top() {
-        const TEntityLists L = const_cast<TJwDocument&>(doc_).TopLists();
-        return List(L, static_cast<int32_t>(L.No.size()), 0, TMatrix{}, 0);
-    }
+    bool Top();
 
 private:
     static int LayerOf(const TEntJwwAttr& a) { return (a.nGLayer & 15) * 16 + (a.nLayer & 15); }
@@ -351,65 +342,112 @@ private:
         return true;
     }
 
-    // The entries of one list; list is 0 for the top level, 1 + d for
-    // definition d.
-    bool List(const TEntityLists& L, int32_t n, int list, const TMatrix& m, int depth) {
-        const int32_t entries = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
-        for (int32_t i = 0; i < entries; ++i) {
-            const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
-            const int32_t k = e.EntNo;
-            auto inRange = [&](int32_t count) { return k >= 0 && k < count; };
-            auto added = [&](const std::vector<int32_t>* counts) {
-                return options_.before != nullptr && counts != nullptr && static_cast<size_t>(list) < counts->size() &&
-                       k >= (*counts)[static_cast<size_t>(list)];
-            };
-            const TEntJwwAttr* att = nullptr;
-            switch (e.EntType) {
-                case kEntLine: att = inRange(L.LineN) ? &L.Line[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntEnko: att = inRange(L.EnkoN) ? &L.Enko[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntTen: att = inRange(L.TenN) ? &L.Ten[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntMoji: att = inRange(L.MojiN) ? &L.Moji[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntSunpo: att = inRange(L.SunpoN) ? &L.Sunpo[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntSolid: att = inRange(L.SolidN) ? &L.Solid[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntBlock: att = inRange(L.BlockN) ? &L.Block[static_cast<size_t>(k)].att : nullptr; break;
-                default: break;
-            }
-            if (att == nullptr || Hidden(*att)) continue;
-            const TListCounts* b = options_.before;
-            const size_t u = static_cast<size_t>(k);
-            bool ok = true;
-            switch (e.EntType) {
-                case kEntLine: ok = Line(L.Line[u], m, added(b ? &b->lines : nullptr)); break;
-                case kEntEnko: ok = Arc(L.Enko[u], m, false); break;
-                case kEntTen: ok = Point(L.Ten[u], m, added(b ? &b->points : nullptr)); break;
-                case kEntMoji:
-                    ok = HasImagePrefix(L.Moji[u].str) ? Image(L.Moji[u], m)
-                                                    : Text(L.Moji[u], m, added(b ? &b->texts : nullptr));
-                    break;
-                case kEntSunpo: ok = Dimension(L.Sunpo[u], m); break;
-                case kEntSolid: ok = Solid(L.Solid[u], m, false); break;
-                case kEntBlock: {
-                    const TEntJwwBlock& blk = L.Block[u];
-                    const auto it = byNumber_.find(blk.nNumber);
-                    if (it == byNumber_.end() || depth >= 64) break;
-                    const TEntJwwBlockDef& def = doc_.EntBlockDef[static_cast<size_t>(it->second)];
-                    TEntityLists inner = ListsOf(const_cast<TEntJwwBlockDef&>(def));
-                    ok = List(inner, def.N, 1 + it->second, Placement(blk).Then(m), depth + 1);
-                    break;
-                }
-                default: break;
-            }
-            if (!ok) return false;
+    // One list being drawn: the top level (list 0, node -1) or the
+    // definition of block-tree node `node` (list 1 + its index), placed by m;
+    // next is the entry of its order list to draw next.
+    struct TFrame {
+        TEntityLists lists;
+        int32_t n;
+        int list;
+        TMatrix m;
+        int32_t node;
+        int32_t next = 0;
+    };
+
+    // The node of the block tree that places insert k of the list of node
+    // (-1: the top level); -1 when the tree has none. Insert k of the drawing
+    // is node k; insert k of an expanded node's definition is its k-th
+    // child. A node that re-enters its own path has no children, so what
+    // its definition places is not drawn, as the tree does not place it.
+    int32_t NodeOf(int32_t node, int32_t k) const {
+        const int32_t first = node < 0 ? 0 : firstChild_[static_cast<size_t>(node)];
+        if (first < 0 || k < 0) return -1;
+        const size_t at = static_cast<size_t>(first) + static_cast<size_t>(k);
+        if (at >= firstChild_.size() || doc_.EntBlockTree[at].parent != node) return -1;
+        return static_cast<int32_t>(at);
+    }
+
+    // The entity an entry of the order list names; the attribute block of
+    // that entity, nullptr when there is none.
+    static const TEntJwwAttr* AttrOf(const TEntityLists& L, const TEntJwwNo& e) {
+        const int32_t k = e.EntNo;
+        auto in = [k](const auto& list, int32_t count) {
+            return k >= 0 && static_cast<size_t>(k) < Used(list, count) ? &list[static_cast<size_t>(k)].att : nullptr;
+        };
+        switch (e.EntType) {
+            case kEntLine: return in(L.Line, L.LineN);
+            case kEntEnko: return in(L.Enko, L.EnkoN);
+            case kEntTen: return in(L.Ten, L.TenN);
+            case kEntMoji: return in(L.Moji, L.MojiN);
+            case kEntSunpo: return in(L.Sunpo, L.SunpoN);
+            case kEntSolid: return in(L.Solid, L.SolidN);
+            case kEntBlock: return in(L.Block, L.BlockN);
+            default: return nullptr;
         }
-        return true;
+    }
+
+    // Draws one entry of the frame's list; a placed block is pushed onto
+    // the walk's stack instead, drawn before the rest of the list.
+    bool Entry(const TFrame& f, const TEntJwwNo& e, std::vector<TFrame>& stack) {
+        const TEntityLists& L = f.lists;
+        const TEntJwwAttr* att = AttrOf(L, e);
+        if (att == nullptr || Hidden(*att)) return true;
+        const int32_t k = e.EntNo;
+        const size_t u = static_cast<size_t>(k);
+        const TListCounts* b = options_.before;
+        auto added = [&](const std::vector<int32_t>* counts) {
+            return counts != nullptr && static_cast<size_t>(f.list) < counts->size() &&
+                   k >= (*counts)[static_cast<size_t>(f.list)];
+        };
+        switch (e.EntType) {
+            case kEntLine: return Line(L.Line[u], f.m, added(b ? &b->lines : nullptr));
+            case kEntEnko: return Arc(L.Enko[u], f.m, false);
+            case kEntTen: return Point(L.Ten[u], f.m, added(b ? &b->points : nullptr));
+            case kEntMoji:
+                return HasImagePrefix(L.Moji[u].str) ? Image(L.Moji[u], f.m)
+                                                     : Text(L.Moji[u], f.m, added(b ? &b->texts : nullptr));
+            case kEntSunpo: return Dimension(L.Sunpo[u], f.m);
+            case kEntSolid: return Solid(L.Solid[u], f.m, false);
+            case kEntBlock: {
+                const int32_t node = NodeOf(f.node, k);
+                if (node < 0) return true;
+                const TEntJwwBlockTree& n = doc_.EntBlockTree[static_cast<size_t>(node)];
+                if (n.defno < 0 || static_cast<size_t>(n.defno) >= Used(doc_.EntBlockDef, doc_.EntBlockDefN))
+                    return true;
+                TEntJwwBlockDef& def = const_cast<TEntJwwBlockDef&>(doc_.EntBlockDef[static_cast<size_t>(n.defno)]);
+                stack.push_back(TFrame{ListsOf(def), def.N, 1 + n.defno, Placement(n), node});
+                return true;
+            }
+            default: return true;
+        }
     }
 
     const TJwDocument& doc_;
     const TRenderOptions& options_;
     std::vector<TPrimitive>& out_;
-    std::unordered_map<uint32_t, int32_t> byNumber_;
     TImageFiles images_;
+    std::vector<int32_t> firstChild_;  // per node of the block tree, -1: none
 };
+
+// The lists drawn depth first, without recursion: a chain of definitions
+// placed one inside the next may be as long as there are definitions.
+bool TCollector::Top() {
+    std::vector<TFrame> stack;
+    TEntityLists top = const_cast<TJwDocument&>(doc_).TopLists();
+    stack.push_back(TFrame{top, static_cast<int32_t>(top.No.size()), 0, TMatrix{}, -1});
+    while (!stack.empty()) {
+        TFrame& f = stack.back();
+        const int32_t n = static_cast<int32_t>(std::min(static_cast<size_t>(std::max(f.n, 0)), f.lists.No.size()));
+        if (f.next >= n) {
+            stack.pop_back();
+            continue;
+        }
+        const TEntJwwNo e = f.lists.No[static_cast<size_t>(f.next++)];
+        const TFrame current = f;  // Entry may grow the stack
+        if (!Entry(current, e, stack)) return false;
+    }
+    return true;
+}
 
 }  // namespace
 

@@ -6,11 +6,13 @@
 // +-210 x +-148.5). The scale of a layer group changes no coordinate; it
 // only says what real size a millimetre on the paper stands for. Texts,
 // pen widths and dashes are paper millimetres as well. Placed blocks go
-// through their insertion point, scale and rotation. Hidden layers and
-// layer groups are left out, and temporary points are drawn only on
-// request, as Jw_cad shows them. Colours and line types come from the
-// drawing's pen and line-type tables (a figure, which has none, takes the
-// default ones).
+// through their insertion point, scale and rotation, and are placed as
+// the block tree places them: a placement that would re-enter a
+// definition already on its own path is drawn, but what it places in turn
+// is not. Hidden layers and layer groups are left out, and temporary
+// points are drawn only on request, as Jw_cad shows them. Colours and line
+// types come from the drawing's pen and line-type tables (a figure, which
+// has none, takes the default ones).
 //
 // Images: a text whose string begins "^@BM" places an image. After the
 // prefix come the image's path, a comma and numbers: the first two are the
@@ -80,7 +82,10 @@ struct TRenderOptions {
 };
 
 // The primitives of a drawing or a figure, in drawing order (placed blocks
-// at their place in the order). False when there would be too many.
+// at their place in the order). The document's block tree must be current
+// (MakeBlockTree after the last change to its inserts or definitions): a
+// placement is drawn only where the tree has a node for it. False when
+// there would be too many primitives.
 // Reads the image files that image texts name: bound images from the
 // document's BindImageFolder as uncompressed files (BindImageExplode makes
 // them from .gz ones), other images as TRenderOptions::drawingFolder says.

@@ -1,6 +1,7 @@
 // Pictures of drawings: what is drawn where, on paper millimetres; that the
 // conversion draws every part of every dimension at the same place, size
-// and angle; images placed by texts, from the drawing or from disk.
+// and angle; blocks placed as the block tree places them; images placed by
+// texts, from the drawing or from disk.
 //
 // With TALVINE_SVG_DIR naming a folder, every SVG these tests make is kept
 // there (tests/render/raster.sh rasterises them).
@@ -13,6 +14,7 @@
 #include <numbers>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "app/DimensionExplode.h"
 #include "app/Render.h"
@@ -297,6 +299,67 @@ TEST(Render, BeforeAndAfterShareOneViewThatHoldsEverySheetAndEverything) {
             }
     }
 }
+
+// ---- Blocks as the block tree places them ----------------------------------------
+
+struct ReentryCase {
+    const char* name;
+    std::vector<std::vector<int>> places;  // per definition, the definitions it places
+    std::vector<int> top;                  // the definitions the drawing places
+    std::vector<int> drawn;                // how often each definition is placed
+};
+void PrintTo(const ReentryCase& c, std::ostream* os) { *os << c.name; }
+
+class BlockReentry : public testing::TestWithParam<ReentryCase> {};
+
+TEST_P(BlockReentry, DrawsEachDefinitionWhereTheBlockTreePlacesIt) {
+    const ReentryCase& c = GetParam();
+    TJwwData d = Shown();
+    // Definition k holds the text "k" at its origin and places its
+    // definitions each at its own offset.
+    for (size_t k = 0; k < c.places.size(); ++k) {
+        auto& def = d.EntBlockDef[static_cast<size_t>(AddBlockDef(d, u"def" + Utf8ToUtf16(std::to_string(k))))];
+        Add(ListsOf(def), Text(0, 0, Utf8ToUtf16(std::to_string(k))));
+    }
+    for (size_t k = 0; k < c.places.size(); ++k)
+        for (size_t l = 0; l < c.places[k].size(); ++l)
+            Add(ListsOf(d.EntBlockDef[k]), Insert(static_cast<uint32_t>(c.places[k][l]),
+                                                  10.0 * static_cast<double>(l + 1), 5.0 * static_cast<double>(k + 1),
+                                                  1, 1, 0.3));
+    for (size_t l = 0; l < c.top.size(); ++l)
+        Add(d.TopLists(), Insert(static_cast<uint32_t>(c.top[l]), 100.0 * static_cast<double>(l), 0));
+    SyncCounts(d);
+
+    std::vector<TPrimitive> p;
+    ASSERT_TRUE(DrawPrimitives(d, TRenderOptions{}, p));
+    // Each text where a node of the tree puts its definition's origin.
+    using Place = std::tuple<std::u16string, long long, long long>;
+    auto place = [](const std::u16string& text, double x, double y) {
+        return Place{text, std::llround(x * 1e6), std::llround(y * 1e6)};
+    };
+    std::vector<Place> drawn, placed;
+    for (const TPrimitive& q : p)
+        if (q.kind == TPrimitive::kText) drawn.push_back(place(q.text, q.xy[0], q.xy[1]));
+    std::vector<int> times(c.places.size());
+    for (int32_t i = 0; i < d.EntBlockTreeN; ++i) {
+        const TEntJwwBlockTree& n = d.EntBlockTree[static_cast<size_t>(i)];
+        placed.push_back(place(Utf8ToUtf16(std::to_string(n.defno)), n.x, n.y));
+        ++times[static_cast<size_t>(n.defno)];
+    }
+    EXPECT_EQ(times, c.drawn);  // the tree as it should be
+    std::sort(drawn.begin(), drawn.end());
+    std::sort(placed.begin(), placed.end());
+    EXPECT_EQ(drawn, placed);
+}
+
+const ReentryCase kReentryCases[] = {
+    {"DefinitionPlacingItself", {{0}}, {0}, {2}},
+    {"TwoDefinitionsPlacingEachOther", {{1}, {0}}, {0}, {2, 1}},
+    {"CycleEnteredFromBothEnds", {{1}, {0}}, {0, 1}, {3, 3}},
+    {"SharedDefinitionIsNoCycle", {{1, 2}, {3}, {3}, {}}, {0}, {1, 1, 1, 2}},
+};
+INSTANTIATE_TEST_SUITE_P(Render, BlockReentry, testing::ValuesIn(kReentryCases),
+                         [](const testing::TestParamInfo<ReentryCase>& i) { return std::string(i.param.name); });
 
 // ---- Images ------------------------------------------------------------------
 
