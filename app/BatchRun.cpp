@@ -40,8 +40,8 @@ std::string FileNamePart(const std::string& path) {
 
 std::string FolderPart(const std::string& path) { return path.substr(0, path.size() - FileNamePart(path).size()); }
 
-// Creates a new, hidden file in folder for writing an output before it is
-// published, open in file; "" when none can be created.
+}  // namespace
+
 std::string ReserveTempFile(const std::string& folder, const std::string& name, platform::File& file) {
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -57,8 +57,6 @@ std::string ReserveTempFile(const std::string& folder, const std::string& name, 
     }
     return {};
 }
-
-}  // namespace
 
 TBatchRun::TBatchRun(std::string workFolder) : workFolder_(std::move(workFolder)) {
     if (!workFolder_.empty()) workFolder_ = AddPathDelim(workFolder_);

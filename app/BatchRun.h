@@ -212,6 +212,14 @@ int RemoveStaleOutputs(const std::string& folder);
 // The process id in the name of one of our temporary outputs, or -1.
 long long TempOutputOwner(const std::string& name);
 
+// Creates a new, hidden file in folder (with a trailing separator; "" for
+// the current folder) for writing an output named name before it is
+// published, open in file. Its path is registered as a temporary path
+// (platform::RegisterTempPath) until the caller unregisters it, and its name
+// is one RemoveStaleOutputs recognises. Returns the path; "" when no file
+// can be created (platform::LastIoError tells why).
+std::string ReserveTempFile(const std::string& folder, const std::string& name, platform::File& file);
+
 // The input of a run: every path that names a .jww or .jws file (extension
 // in any case) is taken; a folder is taken apart when recursive (its .jww
 // and .jws files at any depth, sorted by path, links to folders not

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "app/BatchRun.h"
 #include "app/DimensionExplode.h"
 #include "jww/DisplayTables.h"
 #include "util/Platform.h"
@@ -848,9 +849,51 @@ bool RenderFile(const std::string& src, bool compare, const TRenderOptions& opti
     return ok;
 }
 
+bool PublishSvg(std::string& path, const std::string& svg, bool branch, std::string& error) {
+    error.clear();
+    auto taken = [](const std::string& p) { return platform::FileExists(p) || platform::DirExists(p); };
+    if (taken(path)) {
+        if (!branch) {
+            error = path + " exists, not replaced";
+            return false;
+        }
+        const std::string free = GetBranchFileName(path);
+        if (free.empty()) {
+            error = "every branch name of " + path + " is taken";
+            return false;
+        }
+        path = free;
+    }
+    size_t n = path.size();
+    while (n > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(path[n - 1]))) --n;
+    const std::string folder = path.substr(0, n);
+    platform::File file;
+    const std::string tmp = ReserveTempFile(folder, path.substr(n), file);
+    bool written = !tmp.empty() && file.Write(svg.data(), svg.size());
+    written = file.Close() && written;
+    bool published = false;
+    while (written && !published) {
+        published = platform::RenameNoReplace(tmp, path);
+        if (published || !taken(path)) break;
+        // Taken meanwhile.
+        const std::string free = branch ? GetBranchFileName(path) : std::string();
+        if (free.empty()) {
+            error = branch ? "every branch name of " + path + " is taken" : path + " exists, not replaced";
+            break;
+        }
+        path = free;
+    }
+    if (!tmp.empty()) {
+        if (!published) platform::RemoveFile(tmp);
+        platform::UnregisterTempPath(tmp);
+    }
+    if (!published && error.empty()) error = "cannot write " + path;
+    return published;
+}
+
 bool WriteSvgFile(const std::string& path, const std::string& svg) {
-    platform::File f = platform::File::CreateWrite(path);
-    return f.IsOpen() && f.Write(svg.data(), svg.size()) && f.Close();
+    std::string target = path, error;
+    return PublishSvg(target, svg, false, error);
 }
 
 }  // namespace talvine

@@ -135,7 +135,15 @@ inline constexpr double kMaxSvgMillimetres = 1189;
 // by a path are looked for beside the file unless options say elsewhere.
 bool RenderFile(const std::string& src, bool compare, const TRenderOptions& options, std::string& svg,
                 std::string& error);
-// Writes svg to path (replacing a file there); false when it cannot.
+// Publishes svg as a new file at path, as a conversion publishes its
+// output: written to a hidden temporary file in path's folder, then given
+// its name without replacing anything. With branch a taken name gives way
+// to the first free branch name ("plan~1.svg"), which path then holds;
+// without, a taken name is an error. False with a message in English when
+// nothing was published; no file is left behind then.
+bool PublishSvg(std::string& path, const std::string& svg, bool branch, std::string& error);
+// PublishSvg without branch names: false when path is taken or the file
+// cannot be written.
 bool WriteSvgFile(const std::string& path, const std::string& svg);
 
 }  // namespace talvine
