@@ -164,6 +164,7 @@ screenshot: build build-windows
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
 	scripts/wine-window.sh $(BUILD_WINDOWS) docs/window-windows.png
 	@$(DEPS) librsvg2-bin
+	rm -f $(BUILD)/plan-compare.svg  # a picture never replaces a file
 	$(BUILD)/talvine-cli --compare $(BUILD)/plan-compare.svg examples/plan.jww
 	rsvg-convert -w 1200 $(BUILD)/plan-compare.svg -o docs/plan-compare.png
 

@@ -21,24 +21,6 @@ namespace {
 
 std::u16string U(const std::string& utf8) { return Utf8ToUtf16(utf8); }
 
-// Creates a new, hidden file in folder for writing an output before it is
-// published, open in file; "" when none can be created.
-std::string ReserveTempFile(const std::string& folder, const std::string& name, platform::File& file) {
-    static unsigned serial = 0;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string tmp = folder + ".~" + name + "." + std::to_string(platform::ProcessId()) + "-" +
-                                std::to_string(serial++) + ".tmp";
-        // Known before it exists, so that a terminated process leaves nothing.
-        platform::RegisterTempPath(tmp);
-        file = platform::File::CreateNew(tmp);
-        if (file.IsOpen()) return tmp;
-        platform::UnregisterTempPath(tmp);
-        if (platform::LastIoError() != platform::IoError::kOther) return {};  // missing, no permission, full
-        if (!platform::DirExists(FolderPart(tmp).empty() ? "." : FolderPart(tmp))) return {};
-    }
-    return {};
-}
-
 }  // namespace
 
 TBatchRun::TBatchRun(std::string workFolder) : workFolder_(std::move(workFolder)) {
@@ -343,10 +325,10 @@ TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettin
             log(kLogArrow + U(r.dst.empty() ? candidate : r.dst));
             log(kLogResultPrefix + std::u16string(r.done ? kResultDone : kResultFailed));
             if (r.done) {
-                log(kLogDetailPrefix + CountsText(r.counts));
-                if (r.unplacedDefinitions > 0) log(kLogDetailPrefix + UnplacedText(r.unplacedDefinitions));
+                log(std::u16string(kLogDetailPrefix).append(CountsText(r.counts)));
+                if (r.unplacedDefinitions > 0) log(std::u16string(kLogDetailPrefix).append(UnplacedText(r.unplacedDefinitions)));
             } else {
-                log(kLogReasonPrefix + FailureText(r.failure, r.detail));
+                log(std::u16string(kLogReasonPrefix).append(FailureText(r.failure, r.detail)));
             }
         }
         summary.Add(r);

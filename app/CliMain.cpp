@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,10 @@ const char kUsage[] =
     "                           group scales, extents, paper, block definitions, fonts\n"
     "                           and bound images\n"
     "      --json               with --info: one JSON object per line and file\n"
-    "      --render OUT.svg     convert nothing; draw the file as an SVG picture\n"
-    "      --render-dir DIR     the same for several files, each into DIR/NAME.svg\n"
+    "      --render OUT.svg     convert nothing; draw the file as an SVG picture (OUT.svg\n"
+    "                           must not exist yet)\n"
+    "      --render-dir DIR     the same for several files, each into DIR/NAME.svg (a\n"
+    "                           taken name gets a branch number: NAME~1.svg)\n"
     "      --compare OUT.svg    convert in memory and draw the file before and after side\n"
     "                           by side, what the conversion made in orange\n"
     "      --temporary-points   with the pictures: draw temporary points too\n"
@@ -101,6 +104,16 @@ struct TCliOptions {
     std::string renderFile, renderDir, compareFile;
     TRenderOptions render;
 };
+
+// True when path names a drawing or a figure by its extension (any case).
+bool IsJwFile(const std::string& path) {
+    try {
+        const std::string ext = GetLowerExt(path);
+        return ext == ".jww" || ext == ".jws";
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
+}
 
 // Parses the arguments (without the program's path). Returns false with a
 // message on a usage error.
@@ -219,6 +232,14 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
         error = "--render and --compare draw one file; use --render-dir for several";
         return false;
     }
+    // A picture never takes the place of a drawing: with the arguments
+    // swapped, the file to draw would be the target.
+    if (const std::string& target = o.renderFile.empty() ? o.compareFile : o.renderFile; IsJwFile(target)) {
+        error = std::string(o.renderFile.empty() ? "--compare" : "--render") +
+                " would write its picture over a drawing or figure: " + target +
+                " (the SVG comes first, then the file to draw)";
+        return false;
+    }
     if (!o.renderDir.empty() && !platform::DirExists(o.renderDir)) {
         error = "the folder for the pictures does not exist: " + o.renderDir;
         return false;
@@ -250,33 +271,40 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-// --info: describes each file; 1 when any could not be read.
 // --render, --render-dir and --compare: pictures as SVG; 1 when any file
-// could not be drawn or its picture not written.
+// could not be drawn or its picture not written. A picture is published as
+// a conversion's output is, never replacing a file: a named target that
+// exists is an error, a taken name in --render-dir gets a branch number.
 int RunPictures(const TCliOptions& o) {
+    platform::InstallInterruptHandlers();
     int status = kExitOk;
-    std::vector<std::string> taken;  // pictures of this run, for --render-dir
-    for (const std::string& src : o.named) {
+    for (size_t i = 0; i < o.named.size(); ++i) {
+        if (platform::InterruptRequested()) {
+            const size_t left = o.named.size() - i;
+            Err("talvine-cli: interrupted; " + std::to_string(left) + " of " + std::to_string(o.named.size()) +
+                (o.named.size() == 1 ? " file" : " files") + " not drawn\n");
+            return kExitInterrupted;
+        }
+        const std::string& src = o.named[i];
         std::string out = o.renderFile.empty() ? o.compareFile : o.renderFile;
-        if (!o.renderDir.empty()) {
+        const bool branch = !o.renderDir.empty();
+        if (branch) {
             size_t start = src.size();
             while (start > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(src[start - 1]))) --start;
             const std::string name = src.substr(start);
             const size_t dot = name.find_last_of('.');
             const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
             out = AddPathDelim(o.renderDir) + stem + ".svg";
-            // plan.jww and plan.jws in one run: the second keeps its extension.
-            if (std::find(taken.begin(), taken.end(), out) != taken.end()) out = AddPathDelim(o.renderDir) + name + ".svg";
-            taken.push_back(out);
-        }
-        std::string svg, error;
-        if (!RenderFile(src, !o.compareFile.empty(), o.render, svg, error)) {
-            Err("talvine-cli: " + error + "\n");
+        } else if (platform::FileExists(out) || platform::DirExists(out)) {
+            // Told before the file is drawn: nothing would be written.
+            Err("talvine-cli: " + out + " exists, not replaced\n");
             status = kExitSomeFailed;
             continue;
         }
-        if (!WriteSvgFile(out, svg)) {
-            Err("talvine-cli: cannot write " + out + "\n");
+        std::string svg, error;
+        if (!RenderFile(src, !o.compareFile.empty(), o.render, svg, error) ||
+            !PublishSvg(out, svg, branch, error)) {
+            Err("talvine-cli: " + error + "\n");
             status = kExitSomeFailed;
             continue;
         }
@@ -285,6 +313,7 @@ int RunPictures(const TCliOptions& o) {
     return status;
 }
 
+// --info: describes each file; 1 when any could not be read.
 int RunInfo(const TCliOptions& o) {
     int status = kExitOk;
     for (const std::string& path : o.named) {

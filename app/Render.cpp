@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "app/BatchRun.h"
 #include "app/DimensionExplode.h"
 #include "jww/DisplayTables.h"
 #include "util/Platform.h"
@@ -29,32 +30,19 @@ struct TMatrix {
         ox = a * x + c * y + e;
         oy = b * x + d * y + f;
     }
-    TMatrix Then(const TMatrix& m) const {  // this, then m
-        TMatrix r;
-        r.a = m.a * a + m.c * b;
-        r.b = m.b * a + m.d * b;
-        r.c = m.a * c + m.c * d;
-        r.d = m.b * c + m.d * d;
-        r.e = m.a * e + m.c * f + m.e;
-        r.f = m.b * e + m.d * f + m.f;
-        return r;
-    }
     double Scale() const { return std::sqrt(std::fabs(a * d - b * c)); }
 };
 
-TMatrix Scaling(double s) { return TMatrix{s, 0, 0, s, 0, 0}; }
+// The absolute placement of a node of the block tree.
+TMatrix Placement(const TEntJwwBlockTree& n) { return TMatrix{n.r1, n.r3, n.r2, n.r4, n.x, n.y}; }
 
-// A placement: scale, then rotate, then move to the insertion point.
-TMatrix Placement(const TEntJwwBlock& b) {
-    const double cs = math::Cos(b.radKaitenKaku), sn = math::Sin(b.radKaitenKaku);
-    return TMatrix{cs * b.dBairitsuX, sn * b.dBairitsuX, -sn * b.dBairitsuY, cs * b.dBairitsuY, b.DPKijunTen_x,
-                   b.DPKijunTen_y};
-}
+// sFlg of a text: its characters stand one below the other.
+constexpr uint16_t kVerticalText = 0x20;
 
 // ---- Image files ---------------------------------------------------------
-
-// Larger files are not drawn: the picture would hold them a third larger.
-constexpr long long kMaxImageBytes = 32LL << 20;
+//
+// Images larger than TJwDocument::kMaxImageBytes are not drawn (nor
+// unpacked): the picture would hold them a third larger.
 
 // The type of an image by its first bytes; "" for anything a picture cannot
 // show, which is then never taken into one.
@@ -85,7 +73,7 @@ std::shared_ptr<const TImageData> LoadImage(const std::string& path) {
     if (!platform::FileExists(path)) return nullptr;
     platform::File f = platform::File::OpenRead(path);
     const long long size = f.IsOpen() ? f.Size() : -1;
-    if (size <= 0 || size > kMaxImageBytes) return nullptr;
+    if (size <= 0 || size > TJwDocument::kMaxImageBytes) return nullptr;
     auto image = std::make_shared<TImageData>();
     image->bytes.resize(static_cast<size_t>(size));
     for (size_t got = 0; got < image->bytes.size();) {
@@ -182,14 +170,19 @@ class TCollector {
 public:
     TCollector(const TJwDocument& doc, const TRenderOptions& options, std::vector<TPrimitive>& out)
         : doc_(doc), options_(options), out_(out), images_(doc, options.drawingFolder) {
-        for (size_t i = 0; i < doc.EntBlockDef.size() && static_cast<int32_t>(i) < doc.EntBlockDefN; ++i)
-            byNumber_.try_emplace(doc.EntBlockDef[i].nNumber, static_cast<int32_t>(i));
+        // The nodes a node's definition places follow one another, in the
+        // order of the definition's inserts; the tree is breadth-first, so
+        // the first node naming k as its parent begins k's.
+        const size_t nodes = Used(doc.EntBlockTree, doc.EntBlockTreeN);
+        firstChild_.assign(nodes, -1);
+        for (size_t i = 0; i < nodes; ++i) {
+            const int32_t parent = doc.EntBlockTree[i].parent;
+            if (parent >= 0 && static_cast<size_t>(parent) < i && firstChild_[static_cast<size_t>(parent)] < 0)
+                firstChild_[static_cast<size_t>(parent)] = static_cast<int32_t>(i);
+        }
     }
 
-    bool Top() {
-        const TEntityLists L = const_cast<TJwDocument&>(doc_).TopLists();
-        return List(L, static_cast<int32_t>(L.No.size()), 0, TMatrix{}, -1, 0);
-    }
+    bool Top();
 
 private:
     static int LayerOf(const TEntJwwAttr& a) { return (a.nGLayer & 15) * 16 + (a.nLayer & 15); }
@@ -268,7 +261,7 @@ private:
         TPrimitive p = Start(TPrimitive::kText, t.att, added);
         Put(p, m, t.start_x, t.start_y);
         Put(p, m, t.end_x, t.end_y);
-        const double s = m.Scale() / scale_;  // blocks scale their texts; group scales do not
+        const double s = m.Scale();  // blocks scale their texts
         p.text = t.str;
         p.font = t.strFontName;
         p.height = std::fabs(t.dSizeY) * s;
@@ -279,6 +272,13 @@ private:
         const double rad = t.degKakudo * kPi / 180;
         m.Apply(math::Cos(rad), math::Sin(rad), vx, vy);
         p.degrees = math::Atan2(vy - uy, vx - ux) * 180 / kPi;
+        // The run as the record measures it (a vertical text stacks its
+        // characters, each as long as it is high), stretched as the block
+        // stretches the run's direction.
+        const double run = (t.att.sFlg & kVerticalText) != 0
+                               ? TextWidthFull(t.str, std::fabs(t.dSizeY), t.dKankaku)
+                               : TextWidth(t.str, std::fabs(t.dSizeX), t.dKankaku);
+        p.length = run * std::hypot(vx - ux, vy - uy);
         return Add(std::move(p));
     }
 
@@ -343,74 +343,112 @@ private:
         return true;
     }
 
-    // The entries of one list; list is 0 for the top level, 1 + d for
-    // definition d. At the top level the layer group's scale comes in.
-    bool List(const TEntityLists& L, int32_t n, int list, const TMatrix& placed, int32_t topGroup, int depth) {
-        const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
-        for (int32_t i = 0; i < m; ++i) {
-            const TEntJwwNo& e = L.No[static_cast<size_t>(i)];
-            const int32_t k = e.EntNo;
-            auto inRange = [&](int32_t count) { return k >= 0 && k < count; };
-            auto added = [&](const std::vector<int32_t>* counts) {
-                return options_.before != nullptr && counts != nullptr && static_cast<size_t>(list) < counts->size() &&
-                       k >= (*counts)[static_cast<size_t>(list)];
-            };
-            const TEntJwwAttr* att = nullptr;
-            switch (e.EntType) {
-                case kEntLine: att = inRange(L.LineN) ? &L.Line[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntEnko: att = inRange(L.EnkoN) ? &L.Enko[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntTen: att = inRange(L.TenN) ? &L.Ten[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntMoji: att = inRange(L.MojiN) ? &L.Moji[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntSunpo: att = inRange(L.SunpoN) ? &L.Sunpo[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntSolid: att = inRange(L.SolidN) ? &L.Solid[static_cast<size_t>(k)].att : nullptr; break;
-                case kEntBlock: att = inRange(L.BlockN) ? &L.Block[static_cast<size_t>(k)].att : nullptr; break;
-                default: break;
-            }
-            if (att == nullptr || Hidden(*att)) continue;
-            // The scale of the layer group the entity (at the top) or its
-            // outermost block lies in.
-            const int32_t group = topGroup >= 0 ? topGroup : (att->nGLayer & 15);
-            TMatrix m = placed;
-            if (topGroup < 0) {
-                scale_ = DisplayLayers()[static_cast<size_t>(LayerOf(*att))].scale;
-                m = Scaling(scale_);
-            }
-            const TListCounts* b = options_.before;
-            const size_t u = static_cast<size_t>(k);
-            bool ok = true;
-            switch (e.EntType) {
-                case kEntLine: ok = Line(L.Line[u], m, added(b ? &b->lines : nullptr)); break;
-                case kEntEnko: ok = Arc(L.Enko[u], m, false); break;
-                case kEntTen: ok = Point(L.Ten[u], m, added(b ? &b->points : nullptr)); break;
-                case kEntMoji:
-                    ok = HasImagePrefix(L.Moji[u].str) ? Image(L.Moji[u], m)
-                                                    : Text(L.Moji[u], m, added(b ? &b->texts : nullptr));
-                    break;
-                case kEntSunpo: ok = Dimension(L.Sunpo[u], m); break;
-                case kEntSolid: ok = Solid(L.Solid[u], m, false); break;
-                case kEntBlock: {
-                    const TEntJwwBlock& blk = L.Block[u];
-                    const auto it = byNumber_.find(blk.nNumber);
-                    if (it == byNumber_.end() || depth >= 64) break;
-                    const TEntJwwBlockDef& def = doc_.EntBlockDef[static_cast<size_t>(it->second)];
-                    TEntityLists inner = ListsOf(const_cast<TEntJwwBlockDef&>(def));
-                    ok = List(inner, def.N, 1 + it->second, Placement(blk).Then(m), group, depth + 1);
-                    break;
-                }
-                default: break;
-            }
-            if (!ok) return false;
+    // One list being drawn: the top level (list 0, node -1) or the
+    // definition of block-tree node `node` (list 1 + its index), placed by m;
+    // next is the entry of its order list to draw next.
+    struct TFrame {
+        TEntityLists lists;
+        int32_t n;
+        int list;
+        TMatrix m;
+        int32_t node;
+        int32_t next = 0;
+    };
+
+    // The node of the block tree that places insert k of the list of node
+    // (-1: the top level); -1 when the tree has none. Insert k of the drawing
+    // is node k; insert k of an expanded node's definition is its k-th
+    // child. A node that re-enters its own path has no children, so what
+    // its definition places is not drawn, as the tree does not place it.
+    int32_t NodeOf(int32_t node, int32_t k) const {
+        const int32_t first = node < 0 ? 0 : firstChild_[static_cast<size_t>(node)];
+        if (first < 0 || k < 0) return -1;
+        const size_t at = static_cast<size_t>(first) + static_cast<size_t>(k);
+        if (at >= firstChild_.size() || doc_.EntBlockTree[at].parent != node) return -1;
+        return static_cast<int32_t>(at);
+    }
+
+    // The entity an entry of the order list names; the attribute block of
+    // that entity, nullptr when there is none.
+    static const TEntJwwAttr* AttrOf(const TEntityLists& L, const TEntJwwNo& e) {
+        const int32_t k = e.EntNo;
+        auto in = [k](const auto& list, int32_t count) {
+            return k >= 0 && static_cast<size_t>(k) < Used(list, count) ? &list[static_cast<size_t>(k)].att : nullptr;
+        };
+        switch (e.EntType) {
+            case kEntLine: return in(L.Line, L.LineN);
+            case kEntEnko: return in(L.Enko, L.EnkoN);
+            case kEntTen: return in(L.Ten, L.TenN);
+            case kEntMoji: return in(L.Moji, L.MojiN);
+            case kEntSunpo: return in(L.Sunpo, L.SunpoN);
+            case kEntSolid: return in(L.Solid, L.SolidN);
+            case kEntBlock: return in(L.Block, L.BlockN);
+            default: return nullptr;
         }
-        return true;
+    }
+
+    // Draws one entry of the frame's list; a placed block is pushed onto
+    // the walk's stack instead, drawn before the rest of the list.
+    bool Entry(const TFrame& f, const TEntJwwNo& e, std::vector<TFrame>& stack) {
+        const TEntityLists& L = f.lists;
+        const TEntJwwAttr* att = AttrOf(L, e);
+        if (att == nullptr || Hidden(*att)) return true;
+        const int32_t k = e.EntNo;
+        const size_t u = static_cast<size_t>(k);
+        const TListCounts* b = options_.before;
+        auto added = [&](const std::vector<int32_t>* counts) {
+            return counts != nullptr && static_cast<size_t>(f.list) < counts->size() &&
+                   k >= (*counts)[static_cast<size_t>(f.list)];
+        };
+        switch (e.EntType) {
+            case kEntLine: return Line(L.Line[u], f.m, added(b ? &b->lines : nullptr));
+            case kEntEnko: return Arc(L.Enko[u], f.m, false);
+            case kEntTen: return Point(L.Ten[u], f.m, added(b ? &b->points : nullptr));
+            case kEntMoji:
+                return HasImagePrefix(L.Moji[u].str) ? Image(L.Moji[u], f.m)
+                                                     : Text(L.Moji[u], f.m, added(b ? &b->texts : nullptr));
+            case kEntSunpo: return Dimension(L.Sunpo[u], f.m);
+            case kEntSolid: return Solid(L.Solid[u], f.m, false);
+            case kEntBlock: {
+                const int32_t node = NodeOf(f.node, k);
+                if (node < 0) return true;
+                const TEntJwwBlockTree& n = doc_.EntBlockTree[static_cast<size_t>(node)];
+                if (n.defno < 0 || static_cast<size_t>(n.defno) >= Used(doc_.EntBlockDef, doc_.EntBlockDefN))
+                    return true;
+                TEntJwwBlockDef& def = const_cast<TEntJwwBlockDef&>(doc_.EntBlockDef[static_cast<size_t>(n.defno)]);
+                stack.push_back(TFrame{ListsOf(def), def.N, 1 + n.defno, Placement(n), node});
+                return true;
+            }
+            default: return true;
+        }
     }
 
     const TJwDocument& doc_;
     const TRenderOptions& options_;
     std::vector<TPrimitive>& out_;
-    std::unordered_map<uint32_t, int32_t> byNumber_;
     TImageFiles images_;
-    double scale_ = 1;  // of the top-level entity being drawn
+    std::vector<int32_t> firstChild_;  // per node of the block tree, -1: none
 };
+
+// The lists drawn depth first, without recursion: a chain of definitions
+// placed one inside the next may be as long as there are definitions.
+bool TCollector::Top() {
+    std::vector<TFrame> stack;
+    TEntityLists top = const_cast<TJwDocument&>(doc_).TopLists();
+    stack.push_back(TFrame{top, static_cast<int32_t>(top.No.size()), 0, TMatrix{}, -1});
+    while (!stack.empty()) {
+        TFrame& f = stack.back();
+        const int32_t n = static_cast<int32_t>(std::min(static_cast<size_t>(std::max(f.n, 0)), f.lists.No.size()));
+        if (f.next >= n) {
+            stack.pop_back();
+            continue;
+        }
+        const TEntJwwNo e = f.lists.No[static_cast<size_t>(f.next++)];
+        const TFrame current = f;  // Entry may grow the stack
+        if (!Entry(current, e, stack)) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -586,12 +624,13 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
             break;
         case TPrimitive::kText: {
             if (p.text.empty() || p.height <= 0) break;
-            const double length = std::hypot(p.xy[2] - p.xy[0], p.xy[3] - p.xy[1]);
+            const double length = p.length;
             s += "<text x=\"" + Num(p.xy[0]) + "\" y=\"" + Num(-p.xy[1]) + "\" font-size=\"" + Num(p.height) + "\"";
             s += " font-family=\"" + Escaped(p.font) + ", IPAGothic, sans-serif\"";
             if (p.degrees != 0)
                 s += " transform=\"rotate(" + Num(-p.degrees) + " " + Num(p.xy[0]) + " " + Num(-p.xy[1]) + ")\"";
-            if (length > 0) s += " textLength=\"" + Num(length) + "\" lengthAdjust=\"spacingAndGlyphs\"";
+            if (length > 0 && std::isfinite(length))
+                s += " textLength=\"" + Num(length) + "\" lengthAdjust=\"spacingAndGlyphs\"";
             s += " fill=\"" + Colour(p.added ? kAddedColour : p.rgb) + "\">" + Escaped(p.text) + "</text>\n";
             break;
         }
@@ -602,41 +641,53 @@ void Primitive(std::string& s, const TPrimitive& p, double unit) {
 }  // namespace
 
 std::string SvgOf(const std::vector<TPicture>& pictures) {
-    // One view for all: the primitives of every picture, else the sheets.
+    // One view for all: every sheet united with every primitive; without a
+    // sheet, the primitives with a margin.
     TBox box;
+    bool sheet = false;
+    for (const TPicture& pic : pictures) {
+        if (!(pic.paperWidth > 0 && pic.paperHeight > 0)) continue;
+        box.Add(-pic.paperWidth / 2, -pic.paperHeight / 2);
+        box.Add(pic.paperWidth / 2, pic.paperHeight / 2);
+        sheet = true;
+    }
     for (const TPicture& pic : pictures)
         for (const TPrimitive& p : pic.primitives)
             for (size_t i = 0; i + 1 < p.xy.size(); i += 2) box.Add(p.xy[i], p.xy[i + 1]);
-    if (box.Empty()) {
-        for (const TPicture& pic : pictures) {
-            box.Add(-pic.paperWidth / 2, -pic.paperHeight / 2);
-            box.Add(pic.paperWidth / 2, pic.paperHeight / 2);
-        }
-    }
     if (box.Empty()) box.Add(0, 0);
     double w = box.x1 - box.x0, h = box.y1 - box.y0;
-    const double margin = std::max({w, h, 1.0}) * 0.04;
-    box.x0 -= margin, box.y0 -= margin, box.x1 += margin, box.y1 += margin;
-    w = box.x1 - box.x0, h = box.y1 - box.y0;
-    const double caption = std::max(w, h) * 0.05;
+    if (!sheet) {
+        // Nothing drawn, or a single point: 10 mm around it, as its extents
+        // would be.
+        const double margin = std::max(w, h) > 0 ? std::max(w, h) * 0.04 : 10;
+        box.x0 -= margin, box.y0 -= margin, box.x1 += margin, box.y1 += margin;
+        w = box.x1 - box.x0, h = box.y1 - box.y0;
+    }
+    const bool captions =
+        std::any_of(pictures.begin(), pictures.end(), [](const TPicture& p) { return !p.caption.empty(); });
+    const double caption = captions ? std::max(w, h) * 0.05 : 0;
     const double gap = w * 0.05;
     const size_t n = std::max<size_t>(pictures.size(), 1);
     const double totalW = w * static_cast<double>(n) + gap * static_cast<double>(n - 1);
     const double totalH = h + caption;
     // Thin lines: about one pixel of a picture 1600 pixels wide.
     const double unit = std::max(totalW, totalH) / 1600;
-    const double pixels = 1600.0 / std::max(totalW, totalH);
+    // The size on paper: the view's own, unless it is too long.
+    const double shrink = std::min(1.0, kMaxSvgMillimetres / std::max(totalW, totalH));
+    // The view's upper left corner on SVG's y-down axis; the first picture
+    // stands there, the others to its right.
+    const double left = box.x0, top = -box.y1 - caption;
 
     std::string s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     s += "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" +
-         Num(totalW * pixels) + "\" height=\"" + Num(totalH * pixels) + "\" viewBox=\"0 0 " + Num(totalW) + " " +
-         Num(totalH) + "\">\n";
-    s += "<rect x=\"0\" y=\"0\" width=\"" + Num(totalW) + "\" height=\"" + Num(totalH) + "\" fill=\"#d8d8d8\"/>\n";
+         Num(totalW * shrink) + "mm\" height=\"" + Num(totalH * shrink) + "mm\" viewBox=\"" + Num(left) + " " +
+         Num(top) + " " + Num(totalW) + " " + Num(totalH) + "\">\n";
+    s += "<rect x=\"" + Num(left) + "\" y=\"" + Num(top) + "\" width=\"" + Num(totalW) + "\" height=\"" +
+         Num(totalH) + "\" fill=\"#d8d8d8\"/>\n";
     for (size_t k = 0; k < pictures.size(); ++k) {
         const TPicture& pic = pictures[k];
-        const double left = static_cast<double>(k) * (w + gap);
-        // The view's top left at (left, caption); y of the drawing grows upwards.
-        s += "<g transform=\"translate(" + Num(left - box.x0) + " " + Num(caption + box.y1) + ")\">\n";
+        const double shift = static_cast<double>(k) * (w + gap);
+        s += k == 0 ? std::string("<g>\n") : "<g transform=\"translate(" + Num(shift) + " 0)\">\n";
         s += "<rect x=\"" + Num(box.x0) + "\" y=\"" + Num(-box.y1) + "\" width=\"" + Num(w) + "\" height=\"" + Num(h) +
              "\" fill=\"#ffffff\"/>\n";
         if (pic.paperWidth > 0 && pic.paperHeight > 0)
@@ -644,11 +695,11 @@ std::string SvgOf(const std::vector<TPicture>& pictures) {
                  Num(pic.paperWidth) + "\" height=\"" + Num(pic.paperHeight) + "\" fill=\"none\" stroke=\"#9aa4b0\"" +
                  " stroke-width=\"" + Num(unit) + "\"/>\n";
         for (const TPrimitive& p : pic.primitives) Primitive(s, p, unit);
-        s += "</g>\n";
         if (!pic.caption.empty())
-            s += "<text x=\"" + Num(left + w / 2) + "\" y=\"" + Num(caption * 0.75) + "\" font-size=\"" +
+            s += "<text x=\"" + Num(box.x0 + w / 2) + "\" y=\"" + Num(top + caption * 0.75) + "\" font-size=\"" +
                  Num(caption * 0.6) + "\" text-anchor=\"middle\" font-family=\"IPAGothic, sans-serif\">" +
                  Escaped(pic.caption) + "</text>\n";
+        s += "</g>\n";
     }
     s += "</svg>\n";
     return s;
@@ -798,9 +849,51 @@ bool RenderFile(const std::string& src, bool compare, const TRenderOptions& opti
     return ok;
 }
 
+bool PublishSvg(std::string& path, const std::string& svg, bool branch, std::string& error) {
+    error.clear();
+    auto taken = [](const std::string& p) { return platform::FileExists(p) || platform::DirExists(p); };
+    if (taken(path)) {
+        if (!branch) {
+            error = path + " exists, not replaced";
+            return false;
+        }
+        const std::string free = GetBranchFileName(path);
+        if (free.empty()) {
+            error = "every branch name of " + path + " is taken";
+            return false;
+        }
+        path = free;
+    }
+    size_t n = path.size();
+    while (n > 0 && !platform::IsPathSeparator(static_cast<unsigned char>(path[n - 1]))) --n;
+    const std::string folder = path.substr(0, n);
+    platform::File file;
+    const std::string tmp = ReserveTempFile(folder, path.substr(n), file);
+    bool written = !tmp.empty() && file.Write(svg.data(), svg.size());
+    written = file.Close() && written;
+    bool published = false;
+    while (written && !published) {
+        published = platform::RenameNoReplace(tmp, path);
+        if (published || !taken(path)) break;
+        // Taken meanwhile.
+        const std::string free = branch ? GetBranchFileName(path) : std::string();
+        if (free.empty()) {
+            error = branch ? "every branch name of " + path + " is taken" : path + " exists, not replaced";
+            break;
+        }
+        path = free;
+    }
+    if (!tmp.empty()) {
+        if (!published) platform::RemoveFile(tmp);
+        platform::UnregisterTempPath(tmp);
+    }
+    if (!published && error.empty()) error = "cannot write " + path;
+    return published;
+}
+
 bool WriteSvgFile(const std::string& path, const std::string& svg) {
-    platform::File f = platform::File::CreateWrite(path);
-    return f.IsOpen() && f.Write(svg.data(), svg.size()) && f.Close();
+    std::string target = path, error;
+    return PublishSvg(target, svg, false, error);
 }
 
 }  // namespace talvine

@@ -1,13 +1,18 @@
 // Pictures of drawings and figures: what the document draws, as a list of
 // primitives on the paper, and as SVG.
 //
-// Coordinates are millimetres on the paper, y up: an entity's coordinates
-// times the scale of its layer group (1 / the scale denominator), placed
-// blocks through their insertion point, scale and rotation. Texts keep
-// their size on the paper. Hidden layers and layer groups are left out,
-// and temporary points are drawn only on request, as Jw_cad shows them.
-// Colours and line types come from the drawing's pen and line-type tables
-// (a figure, which has none, takes the default ones).
+// Coordinates are the document's own: millimetres on the paper, y up, the
+// sheet centred on the origin (an A3 drawing at 1/100 has its frame at
+// +-210 x +-148.5). The scale of a layer group changes no coordinate; it
+// only says what real size a millimetre on the paper stands for. Texts,
+// pen widths and dashes are paper millimetres as well. Placed blocks go
+// through their insertion point, scale and rotation, and are placed as
+// the block tree places them: a placement that would re-enter a
+// definition already on its own path is drawn, but what it places in turn
+// is not. Hidden layers and layer groups are left out, and temporary
+// points are drawn only on request, as Jw_cad shows them. Colours and line
+// types come from the drawing's pen and line-type tables (a figure, which
+// has none, takes the default ones).
 //
 // Images: a text whose string begins "^@BM" places an image. After the
 // prefix come the image's path, a comma and numbers: the first two are the
@@ -48,9 +53,12 @@ struct TPrimitive {
     std::vector<double> dashes;   // mm on the paper; empty: a solid line
     bool temporary = false;       // a temporary point
     // Texts: the text, its font, height and width of a character, spacing,
-    // direction in degrees.
+    // direction in degrees, and the length of its run: the width of its
+    // characters and the spacing between them as the text record gives them
+    // (half a width and half a spacing for a half-width character), through
+    // the block placements.
     std::u16string text, font;
-    double height = 0, charWidth = 0, spacing = 0, degrees = 0;
+    double height = 0, charWidth = 0, spacing = 0, degrees = 0, length = 0;
     bool added = false;          // made by the conversion (TRenderOptions::before)
     bool fromDimension = false;  // a part of a dimension
     std::shared_ptr<const TImageData> image;  // kImage: never null
@@ -74,7 +82,10 @@ struct TRenderOptions {
 };
 
 // The primitives of a drawing or a figure, in drawing order (placed blocks
-// at their place in the order). False when there would be too many.
+// at their place in the order). The document's block tree must be current
+// (MakeBlockTree after the last change to its inserts or definitions): a
+// placement is drawn only where the tree has a node for it. False when
+// there would be too many primitives.
 // Reads the image files that image texts name: bound images from the
 // document's BindImageFolder as uncompressed files (BindImageExplode makes
 // them from .gz ones), other images as TRenderOptions::drawingFolder says.
@@ -96,17 +107,25 @@ TListCounts ListCountsOf(const TJwDocument& doc);
 void PaperSize(const TJwwData& doc, double& width, double& height);
 
 // One picture: the primitives on a white sheet of the paper size centred
-// on the origin (when there is one), the view the extents of the
-// primitives with a margin.
+// on the origin. The view is the sheet united with the extents of the
+// primitives; without a sheet (a figure), the extents with a margin.
 struct TPicture {
     std::vector<TPrimitive> primitives;
     double paperWidth = 0, paperHeight = 0;
     std::u16string caption;  // drawn above the sheet; "" for none
 };
 
-// The SVG of pictures side by side, each in the same view (the extents of
-// all), added primitives in a light colour. UTF-8.
+// The SVG of pictures side by side, each in the same view (the views of all
+// united), added primitives in a light colour. UTF-8. The viewBox is in
+// paper millimetres, y down: a single picture without a caption has the
+// viewBox (x, -y of its upper left corner, width, height) of its view, and
+// a width and height in millimetres of the same size, so that it prints at
+// the paper's size; a picture longer than kMaxSvgMillimetres is given a
+// size shrunk to that length.
 std::string SvgOf(const std::vector<TPicture>& pictures);
+// The longest side an SVG is given (A0's): a larger sheet would make a
+// raster too large for viewers to open.
+inline constexpr double kMaxSvgMillimetres = 1189;
 
 // The SVG of the drawing or figure at src (by its extension); with compare,
 // the file and, beside it, what converting it makes of it, the entities
@@ -116,7 +135,15 @@ std::string SvgOf(const std::vector<TPicture>& pictures);
 // by a path are looked for beside the file unless options say elsewhere.
 bool RenderFile(const std::string& src, bool compare, const TRenderOptions& options, std::string& svg,
                 std::string& error);
-// Writes svg to path (replacing a file there); false when it cannot.
+// Publishes svg as a new file at path, as a conversion publishes its
+// output: written to a hidden temporary file in path's folder, then given
+// its name without replacing anything. With branch a taken name gives way
+// to the first free branch name ("plan~1.svg"), which path then holds;
+// without, a taken name is an error. False with a message in English when
+// nothing was published; no file is left behind then.
+bool PublishSvg(std::string& path, const std::string& svg, bool branch, std::string& error);
+// PublishSvg without branch names: false when path is taken or the file
+// cannot be written.
 bool WriteSvgFile(const std::string& path, const std::string& svg);
 
 }  // namespace talvine

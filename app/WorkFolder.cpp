@@ -22,6 +22,22 @@ std::vector<std::string> WorkFolderBases() {
 
 }  // namespace
 
+std::string ReserveTempFile(const std::string& folder, const std::string& name, platform::File& file) {
+    static unsigned serial = 0;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string tmp = folder + ".~" + name + "." + std::to_string(platform::ProcessId()) + "-" +
+                                std::to_string(serial++) + ".tmp";
+        // Known before it exists, so that a terminated process leaves nothing.
+        platform::RegisterTempPath(tmp);
+        file = platform::File::CreateNew(tmp);
+        if (file.IsOpen()) return tmp;
+        platform::UnregisterTempPath(tmp);
+        if (platform::LastIoError() != platform::IoError::kOther) return {};  // missing, no permission, full
+        if (!platform::DirExists(FolderPart(tmp).empty() ? "." : FolderPart(tmp))) return {};
+    }
+    return {};
+}
+
 std::string MakeWorkFolder() {
     RemoveStaleWorkFolders();
     const std::string own = std::to_string(platform::ProcessId());

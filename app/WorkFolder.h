@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "util/Platform.h"
+
 namespace talvine {
 
 // The folder for bound images of this process: a folder named after the
@@ -21,6 +23,13 @@ void RemoveWorkFolder(const std::string& folder);
 // Nothing else is touched. Returns the number of entries removed.
 int RemoveStaleWorkFolders();
 int RemoveStaleOutputs(const std::string& folder);
+// Creates a new, hidden file in folder (with a trailing separator; "" for
+// the current folder) for writing an output named name before it is
+// published, open in file. Its path is registered as a temporary path
+// (platform::RegisterTempPath) until the caller unregisters it, and its name
+// is one RemoveStaleOutputs recognises. Returns the path; "" when no file
+// can be created (platform::LastIoError tells why).
+std::string ReserveTempFile(const std::string& folder, const std::string& name, platform::File& file);
 // The process id in the name of one of our temporary outputs, or -1.
 long long TempOutputOwner(const std::string& name);
 

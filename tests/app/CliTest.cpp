@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "app/DimensionExplode.h"
 #include "app/FileInfo.h"
@@ -580,6 +581,77 @@ TEST(CliInterrupt, CtrlBreakStopsBeforeTheNextFile) {
     EXPECT_EQ(names, std::vector<std::string>{"a.jww"});
 }
 #endif
+
+}  // namespace
+}  // namespace talvine::test
+
+namespace talvine::test {
+namespace {
+
+// The pictures never replace a file: a drawing named as the picture is a
+// usage error, a named picture that exists is left alone, and --render-dir
+// gives a taken name a branch number. Every file there before keeps its
+// bytes, and nothing but the pictures named is left in the folder.
+struct PictureCase {
+    const char* name;
+    std::string args;
+    int status;
+    std::vector<std::string> made;  // the files the run adds, sorted
+    std::string inOut, inErr;
+    friend void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class CliPictures : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(CliPictures, NeverReplaceAFile) {
+    const PictureCase& c = GetParam();
+    TempDir dir, run;
+    TJwwData d = SampleDrawing(700);
+    ASSERT_TRUE(d.FileOut(dir.File("plan.jww"), 700));
+    TJwsData f = SampleFigure(600);
+    ASSERT_TRUE(f.FileOut(dir.File("door.jws"), 600));
+    WriteAll(dir.File("plan.svg"), Bytes{'k', 'e', 'e', 'p'});
+    std::map<std::string, Bytes> before;
+    for (const std::string& name : Listing(dir)) before[name] = ReadAll(dir.File(name));
+    auto expand = [&](std::string t) {
+        for (size_t p; (p = t.find("DIR/")) != std::string::npos;) t.replace(p, 4, dir.path());
+        return t;
+    };
+    const CliResult r = RunCli(expand(c.args), run);
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    EXPECT_NE(r.out.find(expand(c.inOut)), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(expand(c.inErr)), std::string::npos) << r.err;
+    std::vector<std::string> made;
+    for (const std::string& name : Listing(dir)) {
+        if (!before.count(name)) made.push_back(name);
+        else EXPECT_EQ(ReadAll(dir.File(name)), before[name]) << name << " changed";
+    }
+    EXPECT_EQ(made, c.made);
+    for (const std::string& name : made) {
+        const Bytes svg = ReadAll(dir.File(name));
+        EXPECT_EQ(std::string(svg.end() - 7, svg.end()), "</svg>\n") << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliPictures,
+    ::testing::Values(
+        PictureCase{"RenderOfSwappedArguments", "--render DIR/plan.jww DIR/door.jws", 2, {}, "",
+                    "--render would write its picture over a drawing or figure: DIR/plan.jww"},
+        PictureCase{"CompareOfSwappedArguments", "--compare DIR/door.jws DIR/plan.jww", 2, {}, "",
+                    "--compare would write its picture over a drawing or figure: DIR/door.jws"},
+        PictureCase{"DrawingNamedInCapitals", "--render=DIR/PLAN.JWW DIR/plan.jww", 2, {}, "", "over a drawing"},
+        PictureCase{"RenderToATakenName", "--render DIR/plan.svg DIR/plan.jww", 1, {}, "",
+                    "DIR/plan.svg exists, not replaced"},
+        PictureCase{"CompareToAFolder", "--compare DIR/ DIR/plan.jww", 1, {}, "", "exists, not replaced"},
+        PictureCase{"RenderToAFreeName", "--render DIR/new.svg DIR/plan.jww", 0, {"new.svg"},
+                    "DIR/plan.jww -> DIR/new.svg", ""},
+        PictureCase{"RenderDirGivesATakenNameABranchNumber", "--render-dir DIR/ DIR/plan.jww DIR/door.jws", 0,
+                    {"door.svg", "plan~1.svg"}, "DIR/plan.jww -> DIR/plan~1.svg\nDIR/door.jws -> DIR/door.svg\n",
+                    ""},
+        PictureCase{"RenderDirDrawingOneFileTwice", "--render-dir DIR/ DIR/door.jws DIR/door.jws", 0,
+                    {"door.svg", "door~1.svg"}, "DIR/door.jws -> DIR/door~1.svg", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace talvine::test

@@ -1,8 +1,14 @@
 #!/bin/sh
-# The pictures of a drawing before and after its conversion are the same
-# picture: each example is converted, both files are drawn (talvine-cli
-# --render), rasterised (rsvg-convert) and compared pixel by pixel
-# (ImageMagick's compare); differences beyond anti-aliasing fail.
+# Pictures rasterise, and look the same before and after a conversion.
+#
+# 1. Every SVG the picture tests make (talvine_tests keeps them in the
+#    folder TALVINE_SVG_DIR names) is turned into a PNG by rsvg-convert,
+#    which must succeed and say nothing on standard error: geometry and
+#    texts of different scales give it font sizes it cannot use
+#    ("FreetypeError").
+# 2. Each example is converted, both files are drawn (talvine-cli
+#    --render), rasterised (rsvg-convert) and compared pixel by pixel
+#    (ImageMagick's compare); differences beyond anti-aliasing fail.
 #
 #   tests/render/raster.sh BUILD_DIR SOURCE_DIR
 set -eu
@@ -14,6 +20,26 @@ done
 work=$(mktemp -d /tmp/talvine-raster.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 status=0
+
+mkdir "$work/svg"
+if ! TALVINE_SVG_DIR="$work/svg" "$build/talvine_tests" --gtest_filter='Render*' >"$work/tests.log" 2>&1; then
+  cat "$work/tests.log"
+  status=1
+fi
+count=0
+for svg in "$work"/svg/*.svg; do
+  [ -e "$svg" ] || continue
+  count=$((count + 1))
+  if ! rsvg-convert "$svg" -o "$work/picture.png" 2>"$work/rsvg.err" || [ -s "$work/rsvg.err" ] ||
+     [ ! -s "$work/picture.png" ]; then
+    echo "$(basename "$svg") does not rasterise:"
+    head -5 "$work/rsvg.err"
+    status=1
+  fi
+done
+echo "$count pictures of the tests rasterised"
+[ "$count" -gt 0 ] || status=1
+
 for f in plan.jww door.jws; do
   "$build/talvine-cli" -q -o "$work" "$src/examples/$f" >/dev/null 2>&1
   "$build/talvine-cli" -q --render "$work/before.svg" "$src/examples/$f"
@@ -26,6 +52,7 @@ for f in plan.jww door.jws; do
   echo "$f: $differ of $pixels pixels differ"
   # Strokes drawn in another order may shade a few shared pixels otherwise.
   if [ "$(echo "$differ $pixels" | awk '{print ($1 <= $2 / 10000) ? "ok" : "bad"}')" != ok ]; then status=1; fi
-  rm -f "$work/$f"
+  # Pictures are never written over a file.
+  rm -f "$work/$f" "$work"/before.* "$work"/after.* "$work/diff.png"
 done
 exit $status
