@@ -489,5 +489,31 @@ TEST(Render, DrawsGzippedBoundImagesOfTheFileAndRemovesThemAfterwards) {
     for (const auto& e : left) EXPECT_NE(e.name.rfind(own, 0), 0u) << e.name;
 }
 
+// A bound image that would unpack to 1 GB is not drawn, and does not stop
+// the picture: the other image is drawn.
+TEST(Render, ABoundImageBombIsLeftOutAndThePictureGoesOn) {
+    TempDir src, out;
+    const Bytes member = Gzip(Bytes(1 << 20, 0));
+    Bytes bomb;
+    for (int i = 0; i < 1024; ++i) bomb.insert(bomb.end(), member.begin(), member.end());
+    WriteAll(src.File("bomb.bmp.gz"), bomb);
+    WriteAll(src.File("plan.bmp"), TinyBmp());
+    TJwwData d = Shown();
+    d.BindImageFolder = src.path();
+    d.BindImage = {TBindImageType{u"bomb.bmp.gz", 0, false}, TBindImageType{u"plan.bmp", 0, false}};
+    d.BindImageN = 2;
+    d.BindImageExr = true;
+    Add(d.TopLists(), Text(0, 0, u"^@BM%temp%bomb.bmp,40,30"));
+    Add(d.TopLists(), Text(50, 0, u"^@BM%temp%plan.bmp,40,30"));
+    SyncCounts(d);
+    ASSERT_TRUE(d.FileOut(out.File("plan.jww"), 700)) << d.LastError;
+
+    std::string svg, error;
+    ASSERT_TRUE(RenderFile(out.File("plan.jww"), false, TRenderOptions{}, svg, error)) << error;
+    const auto images = ImageElements(Kept(svg));
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].at("xlink:href"), kTinyBmpUri);
+}
+
 }  // namespace
 }  // namespace talvine::test
