@@ -1,6 +1,11 @@
 #include "jws/JwsUnit.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "jww/Archive.h"
+#include "jww/Defaults.h"
+#include "jww/DisplayTables.h"
 #include "jww/JwwFormat.h"
 #include "util/Platform.h"
 
@@ -13,11 +18,6 @@ void TJwsData::DataInit() {
     EntLgrp.clear();
     EntMoj.clear();
     Enthd = TEntJwsHeader{};
-}
-
-void TJwsData::DataFree() {
-    FreeEntities();
-    DataInit();
 }
 
 TJwFailure TJwsData::CheckFile(const std::string& fileName) {
@@ -70,36 +70,79 @@ void TJwsData::WriteHeader(ArchiveWriter& out, int ver) const {
     out.F64(h.My2);
 }
 
-bool TJwsData::StreamHeaderIn(ArchiveReader& in) { return Guarded([&] { ReadHeader(in); }); }
-
-bool TJwsData::FileHeaderIn(const std::string& fileName) {
-    DataInit();
-    return ReadFile(fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); }, nullptr);
+int TJwsData::OutputVersion(int Ver) const {
+    const int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;
+    return ver == fmt::kVer300 ? fmt::kVer351 : ver;
 }
 
-bool TJwsData::FileIn(const std::string& fileName) {
-    DataInit();
-    return ReadFile(
-        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
-        [&](ArchiveReader& in) {
-            // A figure has no memo, drawing time or print scale of its own.
-            TDrawingInfo info;
-            info.fileName = fileName;
-            info.printScale = 1.0;
-            PublishDrawingInfo(std::move(info));
-            // The figure ends with its block definitions: no image section.
-            ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
-        });
+TDrawingInfo TJwsData::DrawingInfo(const std::string& fileName) const {
+    TDrawingInfo info;
+    info.fileName = fileName;
+    info.printScale = 1.0;
+    return info;
 }
 
-
-void TJwsData::WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const {
-    int ver = Ver <= fmt::kJwsMinVersion ? fmt::kJwsMinVersion : Ver;
-    if (ver == fmt::kVer300) ver = fmt::kVer351;
-    WriteHeader(out, ver);
-    WriteEntitySection(out, ver, Enthd.jwVer, Enthd.n1, Enthd.n2, written);
+bool TJwsData::ExtentSeed(double& x, double& y) const {
+    x = Enthd.BasePoint_x;
+    y = Enthd.BasePoint_y;
+    return true;
 }
 
 void TJwsData::StampMagic() { Enthd.jwID = fmt::kJwsMagic; }
+
+// ---- Defaults ----
+
+void TJwsData::DataDefaultSet() {
+    TEntJwsHeader& h = Enthd;
+    h.jwID = "JwsData";
+    h.jwVer = 600;
+    h.BasePoint_x = h.BasePoint_y = 0.0;
+    h.dmy01 = 1;
+    h.dmy02 = 2;
+    h.dmy03 = 3;
+    h.dmy04 = 4;
+    h.dmy05 = 5;
+    h.dmy06 = 6;
+    h.dmy11 = 1.0;
+    h.dmy12 = 2.0;
+    h.dmy13 = 3.0;
+    h.dmy14 = 4.0;
+    h.dmy15 = 5.0;
+    h.dmy16 = 6.0;
+    EntLgrp = DefaultLayerGroups(2);
+    EntMoj = DefaultTextTypes();
+}
+
+// ---- The entity builder's bracket ----
+
+bool TJwsData::AddEntPost() {
+    // The extents need the block tree, which the common part has rebuilt.
+    const bool ok = TJwDocument::AddEntPost();
+    if (static_cast<int64_t>(Enthd.n1) + Enthd.n2 <= 0) return ok;
+    try {
+        if (!GetMinMaxZahyo()) return false;
+        Enthd.Mx1 = myMinWx;
+        Enthd.My1 = myMinWy;
+        Enthd.Mx2 = myMaxWx;
+        Enthd.My2 = myMaxWy;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    return ok;
+}
+
+// ---- The display ----
+
+void TJwsData::SetGAttLayer() const {
+    ResetLayerAttrTable();
+    std::vector<TLayerAttr>& table = LayerAttrTable();
+    for (size_t i = 0; i < static_cast<size_t>(kLayerAttrCount); ++i) {
+        const size_t g = i / 16;
+        table[i].state = 1;
+        table[i].scale = GroupScale(g < EntLgrp.size() ? EntLgrp[g].adScale : 1.0);
+    }
+}
 
 }  // namespace talvine

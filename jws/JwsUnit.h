@@ -41,23 +41,18 @@ public:
     TJwsData();  // runs DataInit
 
     TEntJwsHeader Enthd;
-    std::vector<TEntJwwLayerGroup> EntLgrp;  // 16 groups; only adScale is stored
-    // The text types are EntMoj of TJwDocument; a figure does not store them.
+    // The layer groups are EntLgrp of TJwDocument (only their scales are
+    // stored); the text types EntMoj, which a figure does not store.
 
-    void DataInit();
-    void DataFree();
+    // Resets the document to empty. (DataFree, FileHeaderIn, StreamHeaderIn,
+    // FileIn, FilePrevIn and GetMinMaxZahyo are TJwDocument's.)
+    void DataInit() override;
 
     // True when the file starts with "JwsData" and carries a version 230..700.
     static bool FileCheck(const std::string& fileName);
     // Why FileCheck fails: kNone when it passes, else kCannotOpen, kNotJw,
     // kUnknownVersion or kDamaged (the magic without a version).
     static TJwFailure CheckFile(const std::string& fileName);
-    bool FileHeaderIn(const std::string& fileName);
-    bool StreamHeaderIn(ArchiveReader& in);
-    // Reads the whole figure; as TJwwData::FileIn, without bound images.
-    bool FileIn(const std::string& fileName);
-
-    // ---- Defaults (Defaults.cpp) ----
 
     // Header, layer groups and text types as in a new figure of version 600;
     // entities, n1, n2 and Mx1 .. My2 stay.
@@ -67,42 +62,27 @@ public:
     int32_t& HeaderN2() override { return Enthd.n2; }
     int32_t HeaderN1() const override { return Enthd.n1; }
     int32_t HeaderN2() const override { return Enthd.n2; }
+    int32_t FileVersion() const override { return Enthd.jwVer; }
     // As TJwDocument::AddEntPost; a figure with entities or definitions then
-    // stores its extents in Mx1 .. My2 (EntityBuilder.cpp).
+    // stores its extents in Mx1 .. My2.
     bool AddEntPost() override;
 
-    // ---- Preview reader (Preview.cpp) ----
-
-    // Reads like FileIn, but only the first ZMaxN class tags of the entity
-    // list and the definitions' member lists (a negative ZMaxN counts as 0),
-    // for a quick preview. n1 keeps the file's count and EntNo empty entries
-    // for what was not read; a definition cut short keeps its N and empty
-    // mNo entries, later ones stay empty. When the budget ends inside the
-    // entity list the definitions are not reached: none, n2 0. Publishes no
-    // drawing information and reads no bound images.
-    bool FilePrevIn(const std::string& fileName, int ZMaxN);
-
-protected:
-    // Scale denominator of a layer group (BlockExplode.cpp).
-    double LayerGroupScale(int group) const override;
-    // A figure is written in versions up to 230 as 230, version 300 as 351;
-    // the adjusted version decides every layout rule.
-    void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const override;
-    void StampMagic() override;
-
-public:
-    // Extents of the figure, always starting at its base point. False as
-    // for the drawing.
-    bool GetMinMaxZahyo();
     // Hands the layer groups' scales to the display's layer-attribute table.
     void SetGAttLayer() const;
 
     static constexpr size_t kHeaderSize = 452;
     static constexpr size_t kFillerSize = 193;
 
-private:
-    void ReadHeader(ArchiveReader& in);
-    void WriteHeader(ArchiveWriter& out, int ver) const;
+protected:
+    void ReadHeader(ArchiveReader& in) override;
+    void WriteHeader(ArchiveWriter& out, int ver) const override;
+    // A figure is written in versions up to 230 as 230, version 300 as 351.
+    int OutputVersion(int Ver) const override;
+    // A figure has no memo, drawing time or print scale of its own.
+    TDrawingInfo DrawingInfo(const std::string& fileName) const override;
+    // The extents of a figure start at its base point.
+    bool ExtentSeed(double& x, double& y) const override;
+    void StampMagic() override;
 };
 
 }  // namespace talvine

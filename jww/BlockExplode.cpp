@@ -25,7 +25,6 @@
 #include <string>
 #include <vector>
 
-#include "jws/JwsUnit.h"
 #include "jww/JwDocument.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
@@ -870,14 +869,9 @@ void TJwDocument::ScaleEntALL(double cx, double cy, double sc) {
     }
 }
 
-// ---- Layer-group scales of the two documents ---------------------------------------------
+// ---- Layer-group scales ---------------------------------------------
 
-double TJwwData::LayerGroupScale(int group) const {
-    return group >= 0 && static_cast<size_t>(group) < EntLgrp.size() ? EntLgrp[static_cast<size_t>(group)].adScale
-                                                                      : 0;
-}
-
-double TJwsData::LayerGroupScale(int group) const {
+double TJwDocument::LayerGroupScale(int group) const {
     return group >= 0 && static_cast<size_t>(group) < EntLgrp.size() ? EntLgrp[static_cast<size_t>(group)].adScale
                                                                       : 0;
 }

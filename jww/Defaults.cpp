@@ -6,17 +6,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "jws/JwsUnit.h"
+#include "jww/Defaults.h"
 #include "jww/DisplayTables.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
 
 namespace talvine {
 
-namespace {
-
-// Text types 1..10 (width = height, spacing, colour), the same for a new
-// drawing and a new figure.
 std::vector<TEntJwwMojiType> DefaultTextTypes() {
     struct Row {
         double size, spacing;
@@ -29,12 +25,13 @@ std::vector<TEntJwwMojiType> DefaultTextTypes() {
     return t;
 }
 
-// A new document's 16 layer groups; group 0 gets state group0State.
 std::vector<TEntJwwLayerGroup> DefaultLayerGroups(int32_t group0State) {
     std::vector<TEntJwwLayerGroup> g(16, TEntJwwLayerGroup{2, 0, 1.0, 0, u""});
     g[0].anGLay = group0State;
     return g;
 }
+
+namespace {
 
 std::u16string Numbered(const char* prefix, int n) {
     char buf[32];
@@ -225,27 +222,6 @@ void TJwwData::DataDefaultSet() {
     EntMoj = DefaultTextTypes();
     EntColS = DefaultExtendedColors();
     EntLtpS = DefaultExtendedLineTypes();
-}
-
-void TJwsData::DataDefaultSet() {
-    TEntJwsHeader& h = Enthd;
-    h.jwID = "JwsData";
-    h.jwVer = 600;
-    h.BasePoint_x = h.BasePoint_y = 0.0;
-    h.dmy01 = 1;
-    h.dmy02 = 2;
-    h.dmy03 = 3;
-    h.dmy04 = 4;
-    h.dmy05 = 5;
-    h.dmy06 = 6;
-    h.dmy11 = 1.0;
-    h.dmy12 = 2.0;
-    h.dmy13 = 3.0;
-    h.dmy14 = 4.0;
-    h.dmy15 = 5.0;
-    h.dmy16 = 6.0;
-    EntLgrp = DefaultLayerGroups(2);
-    EntMoj = DefaultTextTypes();
 }
 
 void TJwwData::FileColorSet() const {

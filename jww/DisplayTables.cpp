@@ -1,5 +1,7 @@
 #include "jww/DisplayTables.h"
 
+#include "util/Func_2.h"
+
 namespace talvine {
 
 namespace {
@@ -33,5 +35,11 @@ TDisplaySetup& DisplaySetup() {
 }
 
 void ResetDisplaySetup() { DisplaySetup() = TDisplaySetup{}; }
+
+double GroupScale(double denominator) {
+    if (!(denominator > 0)) return 1.0;
+    const double s = 1.0 / denominator;
+    return s > 0 && IsFiniteNum(s) ? s : 1.0;
+}
 
 }  // namespace talvine

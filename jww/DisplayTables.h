@@ -18,6 +18,10 @@ struct TLayerAttr {
 
 constexpr int kLayerAttrCount = 256;
 
+// The scale of a layer group for the display: 1 / its scale denominator, 1
+// for a denominator that is not positive.
+double GroupScale(double denominator);
+
 // The layer-attribute table, kLayerAttrCount entries, in its reset state
 // until first filled.
 std::vector<TLayerAttr>& LayerAttrTable();

@@ -26,7 +26,6 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "jws/JwsUnit.h"
 #include "jww/JwDocument.h"
 #include "util/Func_2.h"
 #include "util/Maths.h"
@@ -628,20 +627,6 @@ bool TJwDocument::AddEntPost() {
     });
     MakeBlockTree();
     return ok && !bBlockTreeCut;
-}
-
-bool TJwsData::AddEntPost() {
-    // The extents need the block tree, which the common part has rebuilt.
-    const bool ok = TJwDocument::AddEntPost();
-    if (static_cast<int64_t>(Enthd.n1) + Enthd.n2 <= 0) return ok;
-    return Guard([&] {
-        if (!GetMinMaxZahyo()) return false;
-        Enthd.Mx1 = myMinWx;
-        Enthd.My1 = myMinWy;
-        Enthd.Mx2 = myMaxWx;
-        Enthd.My2 = myMaxWy;
-        return true;
-    }) && ok;
 }
 
 // ---- Block definitions ----

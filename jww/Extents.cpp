@@ -23,7 +23,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "jws/JwsUnit.h"
 #include "jww/DisplayTables.h"
 #include "jww/JwDocument.h"
 #include "jww/JwwUnit.h"
@@ -304,11 +303,6 @@ bool FinitePlacement(const TEntJwwBlockTree& n) {
            IsFiniteNum(n.r4);
 }
 
-double GroupScale(double denominator) {
-    if (!(denominator > 0)) return 1.0;
-    const double s = 1.0 / denominator;
-    return s > 0 && IsFiniteNum(s) ? s : 1.0;
-}
 
 }  // namespace
 
@@ -418,11 +412,9 @@ bool TJwDocument::ComputeExtentsOf(const double* seed) {
     return true;
 }
 
-bool TJwwData::GetMinMaxZahyo() { return ComputeExtents(nullptr); }
-
-bool TJwsData::GetMinMaxZahyo() {
-    const double base[2] = {Enthd.BasePoint_x, Enthd.BasePoint_y};
-    return ComputeExtents(base);
+bool TJwDocument::GetMinMaxZahyo() {
+    double seed[2];
+    return ComputeExtents(ExtentSeed(seed[0], seed[1]) ? seed : nullptr);
 }
 
 // ---- Paper size -----------------------------------------------------------
@@ -508,14 +500,5 @@ void TJwwData::SetGAttLayer() const {
     }
 }
 
-void TJwsData::SetGAttLayer() const {
-    ResetLayerAttrTable();
-    std::vector<TLayerAttr>& table = LayerAttrTable();
-    for (size_t i = 0; i < static_cast<size_t>(kLayerAttrCount); ++i) {
-        const size_t g = i / 16;
-        table[i].state = 1;
-        table[i].scale = GroupScale(g < EntLgrp.size() ? EntLgrp[g].adScale : 1.0);
-    }
-}
 
 }  // namespace talvine

@@ -166,6 +166,40 @@ bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool
     return ok && !bBlockTreeCut;
 }
 
+void TJwDocument::DataFree() {
+    FreeEntities();
+    DataInit();
+}
+
+bool TJwDocument::StreamHeaderIn(ArchiveReader& in) {
+    const bool ok = Guarded([&] { ReadHeader(in); });
+    MojiEncode = MojiEncode || in.SawUnicode();
+    return ok;
+}
+
+bool TJwDocument::FileHeaderIn(const std::string& fileName) {
+    DataInit();
+    return ReadFile(fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); }, nullptr);
+}
+
+bool TJwDocument::FileIn(const std::string& fileName) {
+    DataInit();
+    return ReadFile(
+        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
+        [&](ArchiveReader& in) {
+            PublishDrawingInfo(DrawingInfo(fileName));
+            ReadEntitySection(in, FileVersion(), HeaderN1(), HeaderN2());
+            ReadTrailer(in);
+        });
+}
+
+void TJwDocument::WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const {
+    const int ver = OutputVersion(Ver);
+    WriteHeader(out, ver);
+    WriteEntitySection(out, ver, FileVersion(), HeaderN1(), HeaderN2(), written);
+    WriteTrailer(out, ver, written);
+}
+
 bool TJwDocument::FileOut(const std::string& fileName, int Ver) {
     static std::atomic<unsigned> serial{0};
     LastError.clear();

@@ -74,8 +74,50 @@ enum class TJwFailure {
     kCannotWrite,  // the output cannot be created or written
 };
 
+// A document runs the reading and writing of its file; the drawing and the
+// figure supply what differs: the header (ReadHeader, WriteHeader), the
+// version they write (OutputVersion), what follows the block definitions
+// (ReadTrailer, WriteTrailer), the drawing information of a file read, and
+// the point their extents start at (ExtentSeed).
 class TJwDocument {
 public:
+    // ---- Reading ----
+
+    // Resets the document to empty (the document's own header and tables
+    // included); keeps BindImageFolder, BindImageExp, BindImageExr and the
+    // extents.
+    virtual void DataInit() = 0;
+    // Empties every block definition's members, then DataInit.
+    void DataFree();
+    // DataInit, then reads the header (and a drawing's tables) of the file.
+    bool FileHeaderIn(const std::string& fileName);
+    // Reads the header from in; false on any failure (the fields read so far
+    // stay).
+    bool StreamHeaderIn(ArchiveReader& in);
+    // Reads the whole file. True when everything up to its end was read; on
+    // false the document holds what was read before the failure (and the
+    // block tree built from it).
+    bool FileIn(const std::string& fileName);
+    // Reads like FileIn, but only the first ZMaxN class tags of the entity
+    // list and the definitions' member lists (a negative ZMaxN counts as 0),
+    // for a quick preview. n1 keeps the file's count and EntNo empty entries
+    // for what was not read; a definition cut short keeps its N and empty
+    // mNo entries, later ones stay empty. When the budget ends inside the
+    // entity list the definitions are not reached: none, n2 0. Publishes no
+    // drawing information and reads no bound images.
+    bool FilePrevIn(const std::string& fileName, int ZMaxN);
+    // The version the file read declared (Enthd.jwVer).
+    virtual int32_t FileVersion() const = 0;
+
+    // Extents of the entities into myMinWx, myMinWy, myMaxWx, myMaxWy: a
+    // figure's start at its base point. False when it gave up (a cut block
+    // tree, placed contents beyond the work allowance, no memory):
+    // LastFailure tells why, the fields stay.
+    bool GetMinMaxZahyo();
+
+    // 16 layer groups (a figure stores only their scales).
+    std::vector<TEntJwwLayerGroup> EntLgrp;
+
     // ---- Entities (fields keep the file format's names) ----
     TArray<TEntJwwNo> EntNo;  // drawing order
     TArray<TEntJwwLine> EntLine;
@@ -218,9 +260,9 @@ public:
 
     // Sets the header's magic (Enthd.jwID), as every write leaves it.
     virtual void StampMagic() = 0;
-    // What FileOut writes for version Ver: the header, the entities and, in
-    // a drawing, the bound images.
-    virtual void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const = 0;
+    // What FileOut writes for version Ver: the header, the entities and
+    // what follows them (a drawing's bound images), in OutputVersion(Ver).
+    void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const;
 
     // The header's counts: entries of EntNo (n1) and block definitions (n2).
     virtual int32_t& HeaderN1() = 0;
@@ -431,10 +473,26 @@ public:
     void ScaleEntALL(double cx, double cy, double sc);
 
 protected:
-    // Scale denominator (adScale) of a layer group of the document's own
-    // tables; 0 when it has no such group. Dimension values exploded out of
-    // blocks are measured with it.
-    virtual double LayerGroupScale(int group) const = 0;
+    // Scale denominator (adScale) of a layer group; 0 when there is no such
+    // group. Dimension values exploded out of blocks are measured with it.
+    double LayerGroupScale(int group) const;
+
+    // What the drawing and the figure supply to the flows above.
+    virtual void ReadHeader(ArchiveReader& in) = 0;
+    virtual void WriteHeader(ArchiveWriter& out, int ver) const = 0;
+    // The version a file is written in when version Ver is asked for; it
+    // decides every layout rule.
+    virtual int OutputVersion(int Ver) const { return Ver; }
+    // What follows the block definitions in a file.
+    virtual void ReadTrailer(ArchiveReader&) {}
+    virtual void WriteTrailer(ArchiveWriter&, int /*ver*/, TWrittenFile&) const {}
+    // The drawing information a file read publishes.
+    virtual TDrawingInfo DrawingInfo(const std::string& fileName) const = 0;
+    // The point the extents start at, when the document has one.
+    virtual bool ExtentSeed(double& x, double& y) const {
+        (void)x, (void)y;
+        return false;
+    }
 
 public:
     // ---- Element counts (ElementCounts.cpp) ----

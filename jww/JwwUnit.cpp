@@ -17,7 +17,10 @@ std::u16string TwoDigits(int n) {
     return Utf8ToUtf16(buf);
 }
 
-TDrawingInfo MakeDrawingInfo(const std::string& fileName, const TEntJwwHeader& h) {
+}  // namespace
+
+TDrawingInfo TJwwData::DrawingInfo(const std::string& fileName) const {
+    const TEntJwwHeader& h = Enthd;
     TDrawingInfo info;
     info.fileName = fileName;
     info.drawTime = IntToStrDec(h.lnDrawTime / 3600) + u" : " + TwoDigits((h.lnDrawTime / 60) % 60);
@@ -33,8 +36,6 @@ TDrawingInfo MakeDrawingInfo(const std::string& fileName, const TEntJwwHeader& h
     info.printScale = h.dPrtBairitsu;
     return info;
 }
-
-}  // namespace
 
 TJwwData::TJwwData() { DataInit(); }
 
@@ -59,47 +60,20 @@ void TJwwData::DataInit() {
     }
 }
 
-void TJwwData::DataFree() {
-    FreeEntities();
-    DataInit();
-}
-
 TJwFailure TJwwData::CheckFile(const std::string& fileName) {
     return CheckFileStart(fileName, fmt::kJwwMagic, fmt::kJwwMagicLen, 0, fmt::kJwwMinVersion);
 }
 
 bool TJwwData::FileCheck(const std::string& fileName) { return CheckFile(fileName) == TJwFailure::kNone; }
 
-bool TJwwData::StreamHeaderIn(ArchiveReader& in) {
-    const bool ok = Guarded([&] { ReadHeader(in); });
-    MojiEncode = MojiEncode || in.SawUnicode();
-    return ok;
+void TJwwData::ReadTrailer(ArchiveReader& in) {
+    if (Enthd.jwVer < fmt::kVer700) return;
+    BindImageInit();
+    if (BindImageExp || BindImageExr) ReadBindImages(in);
 }
 
-bool TJwwData::FileHeaderIn(const std::string& fileName) {
-    DataInit();
-    return ReadFile(fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); }, nullptr);
-}
-
-bool TJwwData::FileIn(const std::string& fileName) {
-    DataInit();
-    return ReadFile(
-        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
-        [&](ArchiveReader& in) {
-            PublishDrawingInfo(MakeDrawingInfo(fileName, Enthd));
-            ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2);
-            if (Enthd.jwVer >= fmt::kVer700) {
-                BindImageInit();
-                if (BindImageExp || BindImageExr) ReadBindImages(in);
-            }
-        });
-}
-
-
-void TJwwData::WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const {
-    WriteHeader(out, Ver);
-    WriteEntitySection(out, Ver, Enthd.jwVer, Enthd.n1, Enthd.n2, written);
-    if (Ver >= fmt::kVer700) WriteBindImages(out, written);
+void TJwwData::WriteTrailer(ArchiveWriter& out, int ver, TWrittenFile& written) const {
+    if (ver >= fmt::kVer700) WriteBindImages(out, written);
 }
 
 void TJwwData::StampMagic() { Enthd.jwID = fmt::kJwwMagic; }

@@ -71,7 +71,7 @@ public:
     TJwwData();  // runs DataInit
 
     TEntJwwHeader Enthd;
-    std::vector<TEntJwwLayerGroup> EntLgrp;   // 16 layer groups
+    // The 16 layer groups are EntLgrp of TJwDocument.
     std::vector<TEntJwwLayer> EntLay;         // 256 layers, group G layer L at G * 16 + L
     std::vector<TEntJwwColorNo> EntCol;       // 10 pen colours
     std::vector<TEntJwwLineTypeNo> EntLtp1;   // 8 line types
@@ -82,25 +82,15 @@ public:
     // The 10 text types are EntMoj of TJwDocument.
 
     // Resets the document to empty; keeps BindImageFolder, BindImageExp,
-    // BindImageExr and the extents.
-    void DataInit();
-    // Empties every block definition's members, then DataInit.
-    void DataFree();
+    // BindImageExr and the extents. (DataFree, FileHeaderIn, StreamHeaderIn,
+    // FileIn, FilePrevIn and GetMinMaxZahyo are TJwDocument's.)
+    void DataInit() override;
 
     // True when the file starts with "JwwData." and a version 220..700.
     static bool FileCheck(const std::string& fileName);
     // Why FileCheck fails: kNone when it passes, else kCannotOpen, kNotJw,
     // kUnknownVersion or kDamaged (the magic without a version).
     static TJwFailure CheckFile(const std::string& fileName);
-    // DataInit, then reads the header and tables of the file.
-    bool FileHeaderIn(const std::string& fileName);
-    // Reads the header and tables from in; false on any failure (the fields
-    // read so far stay).
-    bool StreamHeaderIn(ArchiveReader& in);
-    // Reads the whole drawing. True when everything up to the end of the
-    // bound-image section was read; on false the document holds what was
-    // read before the failure (and the block tree built from it).
-    bool FileIn(const std::string& fileName);
 
     // ---- Defaults and display tables (Defaults.cpp) ----
 
@@ -116,37 +106,23 @@ public:
     int32_t& HeaderN2() override { return Enthd.n2; }
     int32_t HeaderN1() const override { return Enthd.n1; }
     int32_t HeaderN2() const override { return Enthd.n2; }
+    int32_t FileVersion() const override { return Enthd.jwVer; }
 
-    // ---- Preview reader (Preview.cpp) ----
-
-    // Reads like FileIn, but only the first ZMaxN class tags of the entity
-    // list and the definitions' member lists (a negative ZMaxN counts as 0),
-    // for a quick preview. n1 keeps the file's count and EntNo empty entries
-    // for what was not read; a definition cut short keeps its N and empty
-    // mNo entries, later ones stay empty. When the budget ends inside the
-    // entity list the definitions are not reached: none, n2 0. Publishes no
-    // drawing information and reads no bound images.
-    bool FilePrevIn(const std::string& fileName, int ZMaxN);
-
-protected:
-    // Scale denominator of a layer group (BlockExplode.cpp).
-    double LayerGroupScale(int group) const override;
-    void WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& written) const override;
-    void StampMagic() override;
-
-public:
-    // Extents of the drawing into myMinWx, myMinWy, myMaxWx, myMaxWy. False
-    // when it gave up (a cut block tree, placed contents beyond the work
-    // allowance, no memory): LastFailure tells why, the fields stay.
-    bool GetMinMaxZahyo();
     // Paper width and height in millimetres for the header's paper code.
     void GetPaperSize(double& px, double& py) const;
     // Hands the layer table to the display's layer-attribute table.
     void SetGAttLayer() const;
 
+protected:
+    void ReadHeader(ArchiveReader& in) override;
+    void WriteHeader(ArchiveWriter& out, int ver) const override;
+    // From version 700 the bound images follow the block definitions.
+    void ReadTrailer(ArchiveReader& in) override;
+    void WriteTrailer(ArchiveWriter& out, int ver, TWrittenFile& written) const override;
+    TDrawingInfo DrawingInfo(const std::string& fileName) const override;
+    void StampMagic() override;
+
 private:
-    void ReadHeader(ArchiveReader& in);
-    void WriteHeader(ArchiveWriter& out, int ver) const;
     void ReadBindImages(ArchiveReader& in);
     void WriteBindImages(ArchiveWriter& out, TWrittenFile& written) const;
 };

@@ -4,8 +4,8 @@
 // publishes no drawing information and never reads bound images.
 #include <algorithm>
 
-#include "jws/JwsUnit.h"
-#include "jww/JwwUnit.h"
+#include "jww/Archive.h"
+#include "jww/JwDocument.h"
 
 namespace talvine {
 
@@ -15,18 +15,11 @@ int64_t TagBudget(int ZMaxN) { return std::max(ZMaxN, 0); }
 
 }  // namespace
 
-bool TJwwData::FilePrevIn(const std::string& fileName, int ZMaxN) {
+bool TJwDocument::FilePrevIn(const std::string& fileName, int ZMaxN) {
     DataInit();
     return ReadFile(
         fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
-        [&](ArchiveReader& in) { ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2, TagBudget(ZMaxN)); });
-}
-
-bool TJwsData::FilePrevIn(const std::string& fileName, int ZMaxN) {
-    DataInit();
-    return ReadFile(
-        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
-        [&](ArchiveReader& in) { ReadEntitySection(in, Enthd.jwVer, Enthd.n1, Enthd.n2, TagBudget(ZMaxN)); });
+        [&](ArchiveReader& in) { ReadEntitySection(in, FileVersion(), HeaderN1(), HeaderN2(), TagBudget(ZMaxN)); });
 }
 
 }  // namespace talvine
