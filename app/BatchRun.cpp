@@ -56,19 +56,6 @@ void TBatchRun::JwwDataFree() {
     JWW.BindImageInit();
 }
 
-TFileFailure ReadFailureOf(TJwFailure why, const std::string& src) {
-    switch (why) {
-        case TJwFailure::kCannotOpen:
-            if (!platform::FileExists(src)) return TFileFailure::kVanished;
-            return TFileFailure::kCannotRead;
-        case TJwFailure::kNotJw: return TFileFailure::kNotJw;
-        case TJwFailure::kUnknownVersion: return TFileFailure::kUnknownVersion;
-        case TJwFailure::kTooComplex: return TFileFailure::kTooComplex;
-        case TJwFailure::kOutOfMemory: return TFileFailure::kOutOfMemory;
-        default: return TFileFailure::kDamaged;
-    }
-}
-
 namespace {
 
 // Why an output could not be made in folder, from the last failed call.
@@ -146,14 +133,15 @@ void TBatchRun::Publish(TFileResult& r, const std::function<TJwFailure(platform:
 }
 
 template <class Doc, class Explode>
-void TBatchRun::Convert(Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged, Explode explode) {
+void TBatchRun::Convert(platform::File& file, Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged,
+                        Explode explode) {
     // A source that cannot be read completely is not converted: writing what
     // was read would silently drop the rest of the drawing.
     // A drawing too complex to measure is not converted either. Nothing
     // here may throw out of the run: memory running out fails this file,
     // and the run goes on with the next.
     try {
-        if (!doc.FileIn(r.src) || !doc.GetMinMaxZahyo()) {
+        if (!doc.FileIn(file, r.src) || !doc.GetMinMaxZahyo()) {
             r.failure = ReadFailureOf(doc.LastFailure, r.src);
             return;
         }
@@ -200,35 +188,21 @@ TFileResult TBatchRun::ConvertFile(const std::string& src, const std::string& ds
     TFileResult r;
     r.src = src;
     r.dst = dst;
-    std::string ext;
-    try {
-        ext = GetLowerExt(src);
-    } catch (const std::invalid_argument&) {
-    }
-    if (ext != ".jww" && ext != ".jws") {
-        r.failure = platform::FileExists(src) ? TFileFailure::kNotJw : TFileFailure::kVanished;
-        return r;
-    }
-    const bool jww = ext == ".jww";
-    const TJwFailure check = jww ? TJwwData::CheckFile(src) : TJwsData::CheckFile(src);
-    if (check != TJwFailure::kNone) {
-        r.failure = ReadFailureOf(check, src);
-        // The other kind under this extension: say so.
-        if (check == TJwFailure::kNotJw && (jww ? TJwsData::FileCheck(src) : TJwwData::FileCheck(src))) {
-            r.failure = TFileFailure::kWrongExtension;
-            r.detail = jww ? "jws" : "jww";
-        }
+    TSource source = OpenSource(src, true);
+    if (source.failure != TFileFailure::kNone) {
+        r.failure = source.failure;
+        r.detail = source.detail;
         return r;
     }
     if (dst.empty()) {
         r.failure = TFileFailure::kNamesTaken;
         return r;
     }
-    if (jww) {
-        Convert(JWW, JWWBack, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
+    if (source.kind == TJwKind::kDrawing) {
+        Convert(source.file, JWW, JWWBack, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
         JwwDataFree();
     } else {
-        Convert(JWS, JWSBack, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
+        Convert(source.file, JWS, JWSBack, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
         JWS.DataFree();
     }
     return r;

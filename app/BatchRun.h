@@ -24,6 +24,7 @@
 
 #include "app/DimensionExplode.h"
 #include "app/Intake.h"
+#include "app/OpenSource.h"
 #include "app/RunTexts.h"
 #include "app/WorkFolder.h"
 #include "jws/JwsUnit.h"
@@ -31,8 +32,6 @@
 
 namespace talvine {
 
-// Why a source could not be read, from the documents' reason.
-TFileFailure ReadFailureOf(TJwFailure why, const std::string& src);
 // Where the converted files go.
 enum class TOutputFolder {
     kDesktop = 1,
@@ -147,10 +146,10 @@ public:
 private:
     // Empties the drawing document and deletes the images its read extracted.
     void JwwDataFree();
-    // Reads r.src into doc, explodes it, writes it and, when outputs are
-    // checked, reads the output back into back.
+    // Reads the source (r.src, open in file) into doc, explodes it, writes
+    // it and, when outputs are checked, reads the output back into back.
     template <class Doc, class Explode>
-    void Convert(Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged, Explode explode);
+    void Convert(platform::File& file, Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged, Explode explode);
     // Writes the output through write (which gives kNone or why it failed)
     // into a new file under a temporary name, checks it through verify
     // (when given: "" or the difference), then gives it its name without

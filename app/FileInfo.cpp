@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/BatchRun.h"
+#include "app/OpenSource.h"
 #include "app/DimensionExplode.h"
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
@@ -177,21 +178,17 @@ bool CollectFileInfoOf(const std::string& path, TFileInfo& info, std::string& er
         error = platform::DirExists(path) ? "a folder, not a file" : "no such file";
         return false;
     }
-    const TJwFailure asJww = TJwwData::CheckFile(path);
-    const TJwFailure asJws = asJww == TJwFailure::kNone ? asJww : TJwsData::CheckFile(path);
-    if (asJww != TJwFailure::kNone && asJws != TJwFailure::kNone) {
-        // A reason about the content rather than "not a drawing" when one
-        // kind recognised its own start.
-        const TJwFailure why = asJww == TJwFailure::kCannotOpen                                      ? asJww
-                               : asJww != TJwFailure::kNotJw                                          ? asJww
-                               : asJws;
-        return failed(why);
+    // The content alone tells which document reads the file.
+    TSource source = OpenSource(path, false);
+    if (source.failure != TFileFailure::kNone) {
+        error = FailureTextEnglish(source.failure, "");
+        return false;
     }
-    if (asJww == TJwFailure::kNone) {
+    if (source.kind == TJwKind::kDrawing) {
         auto d = std::make_unique<TJwwData>();
         d->BindImageExp = false;  // nothing is extracted
         d->BindImageExr = true;   // but the list of bound images is kept
-        if (!d->FileIn(path)) return failed(d->LastFailure);
+        if (!d->FileIn(source.file, path)) return failed(d->LastFailure);
         info.format = "jww";
         info.scales = UsedScales(*d);
         info.version = d->Enthd.jwVer;
@@ -204,7 +201,7 @@ bool CollectFileInfoOf(const std::string& path, TFileInfo& info, std::string& er
     }
     {
         auto d = std::make_unique<TJwsData>();
-        if (!d->FileIn(path)) return failed(d->LastFailure);
+        if (!d->FileIn(source.file, path)) return failed(d->LastFailure);
         info.format = "jws";
         info.scales = UsedScales(*d);
         info.version = d->Enthd.jwVer;

@@ -10,15 +10,6 @@ namespace talvine {
 
 namespace {
 
-bool IsJwName(const std::string& path) {
-    try {
-        const std::string ext = GetLowerExt(path);
-        return ext == ".jww" || ext == ".jws";
-    } catch (const std::invalid_argument&) {
-        return false;
-    }
-}
-
 void CollectFolder(const std::string& folder, std::vector<std::string>& out, int depth) {
     if (depth > 64) return;  // a loop through bind mounts, or absurd nesting
     std::vector<platform::DirEntry> entries;
@@ -34,6 +25,15 @@ void CollectFolder(const std::string& folder, std::vector<std::string>& out, int
 }
 
 }  // namespace
+
+bool IsJwName(const std::string& path) {
+    try {
+        const std::string ext = GetLowerExt(path);
+        return ext == ".jww" || ext == ".jws";
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
+}
 
 void PickupPath(const std::string& path, bool recursive, TIntake& intake) {
     if (path.empty()) return;

@@ -18,6 +18,8 @@ struct TIntake {
     };
     std::vector<Refusal> refused;
 };
+// True when path names a .jww or .jws file (extension in any case).
+bool IsJwName(const std::string& path);
 void PickupPath(const std::string& path, bool recursive, TIntake& intake);
 
 }  // namespace talvine

@@ -12,6 +12,8 @@
 
 #include "app/BatchRun.h"
 #include "app/DimensionExplode.h"
+#include "app/Intake.h"
+#include "app/OpenSource.h"
 #include "jww/DisplayTables.h"
 #include "util/Platform.h"
 #include "util/Func_2.h"
@@ -777,7 +779,7 @@ private:
 };
 
 template <class Doc>
-bool PicturesOf(Doc& doc, const std::string& src, bool compare, const TRenderOptions& given,
+bool PicturesOf(Doc& doc, platform::File& file, const std::string& src, bool compare, const TRenderOptions& given,
                 std::vector<TPicture>& pictures, std::string& error) {
     TRenderOptions options = given;
     if (options.drawingFolder.empty()) {
@@ -790,7 +792,7 @@ bool PicturesOf(Doc& doc, const std::string& src, bool compare, const TRenderOpt
     if constexpr (std::is_same_v<Doc, TJwwData>) images.emplace();
     doc.BindImageFolder = images ? images->path() : std::string();
     doc.BindImageExp = doc.BindImageExr = !doc.BindImageFolder.empty();
-    if (!doc.FileIn(src)) {
+    if (!doc.FileIn(file, src)) {
         error = "cannot read " + src + (doc.LastError.empty() ? "" : ": " + doc.LastError);
         return false;
     }
@@ -829,21 +831,22 @@ bool PicturesOf(Doc& doc, const std::string& src, bool compare, const TRenderOpt
 bool RenderFile(const std::string& src, bool compare, const TRenderOptions& options, std::string& svg,
                 std::string& error) {
     std::vector<TPicture> pictures;
-    std::string ext;
-    try {
-        ext = GetLowerExt(src);
-    } catch (const std::invalid_argument&) {
-    }
-    bool ok;
-    if (ext == ".jws") {
-        TJwsData doc;
-        ok = PicturesOf(doc, src, compare, options, pictures, error);
-    } else if (ext == ".jww") {
-        TJwwData doc;
-        ok = PicturesOf(doc, src, compare, options, pictures, error);
-    } else {
+    if (!IsJwName(src)) {
         error = src + " is not a .jww or .jws file";
         return false;
+    }
+    TSource source = OpenSource(src, true);
+    if (source.failure != TFileFailure::kNone) {
+        error = "cannot read " + src + ": " + FailureTextEnglish(source.failure, source.detail);
+        return false;
+    }
+    bool ok;
+    if (source.kind == TJwKind::kFigure) {
+        TJwsData doc;
+        ok = PicturesOf(doc, source.file, src, compare, options, pictures, error);
+    } else {
+        TJwwData doc;
+        ok = PicturesOf(doc, source.file, src, compare, options, pictures, error);
     }
     if (ok) svg = SvgOf(pictures);
     return ok;

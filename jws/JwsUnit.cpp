@@ -21,7 +21,7 @@ void TJwsData::DataInit() {
 }
 
 TJwFailure TJwsData::CheckFile(const std::string& fileName) {
-    return CheckFileStart(fileName, fmt::kJwsMagic, fmt::kJwsMagicLen, kFillerSize, fmt::kJwsMinVersion);
+    return CheckFileAs(fileName, TJwKind::kFigure);
 }
 
 bool TJwsData::FileCheck(const std::string& fileName) { return CheckFile(fileName) == TJwFailure::kNone; }

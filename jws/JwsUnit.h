@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "jww/JwDocument.h"
+#include "jww/JwwFormat.h"
 #include "jww/jwwtype.h"
 
 namespace talvine {
@@ -71,7 +72,7 @@ public:
     void SetGAttLayer() const;
 
     static constexpr size_t kHeaderSize = 452;
-    static constexpr size_t kFillerSize = 193;
+    static constexpr size_t kFillerSize = fmt::kJwsFillerSize;
 
 protected:
     void ReadHeader(ArchiveReader& in) override;

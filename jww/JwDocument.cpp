@@ -104,18 +104,48 @@ void TJwDocument::Fail(TJwFailure why) {
                                                   : fmt::kErrIo;
 }
 
-TJwFailure TJwDocument::CheckFileStart(const std::string& fileName, const char* magic, size_t magicLen, size_t skip,
-                                       int minVer) {
+TFileKind IdentifyFile(platform::File& file) {
+    TFileKind k;
+    // Enough for either header up to its version.
+    uint8_t b[fmt::kJwsMagicLen + fmt::kJwsFillerSize + 4];
+    const long long got = file.Read(b, sizeof b);
+    if (got < 0 || !file.Rewind()) {
+        k.failure = TJwFailure::kCannotOpen;
+        return k;
+    }
+    struct Kind {
+        TJwKind kind;
+        const char* magic;
+        size_t magicLen, skip;
+        int minVer;
+    };
+    static constexpr Kind kKinds[] = {
+        {TJwKind::kDrawing, fmt::kJwwMagic, fmt::kJwwMagicLen, 0, fmt::kJwwMinVersion},
+        {TJwKind::kFigure, fmt::kJwsMagic, fmt::kJwsMagicLen, fmt::kJwsFillerSize, fmt::kJwsMinVersion},
+    };
+    const size_t have = static_cast<size_t>(got);
+    for (const Kind& c : kKinds) {
+        if (have < c.magicLen || std::memcmp(b, c.magic, c.magicLen) != 0) continue;
+        k.kind = c.kind;
+        const size_t at = c.magicLen + c.skip;
+        if (have < at + 4) {
+            k.failure = TJwFailure::kDamaged;  // the right magic but no version: a file cut short
+        } else {
+            const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b + at));
+            if (ver < c.minVer || ver > fmt::kMaxVersion) k.failure = TJwFailure::kUnknownVersion;
+        }
+        return k;
+    }
+    k.failure = TJwFailure::kNotJw;
+    return k;
+}
+
+TJwFailure TJwDocument::CheckFileAs(const std::string& fileName, TJwKind kind) {
     platform::File f = platform::File::OpenRead(fileName);
     if (!f.IsOpen()) return TJwFailure::kCannotOpen;
-    std::vector<uint8_t> b(magicLen + skip + 4);
-    const long long got = f.Read(b.data(), b.size());
-    if (got < 0) return TJwFailure::kCannotOpen;
-    if (static_cast<size_t>(got) < magicLen || std::memcmp(b.data(), magic, magicLen) != 0) return TJwFailure::kNotJw;
-    // The right magic but no version: a file cut short.
-    if (static_cast<size_t>(got) < b.size()) return TJwFailure::kDamaged;
-    const int32_t ver = static_cast<int32_t>(ArchiveReader::LoadU32(b.data() + magicLen + skip));
-    return ver >= minVer && ver <= fmt::kMaxVersion ? TJwFailure::kNone : TJwFailure::kUnknownVersion;
+    const TFileKind k = IdentifyFile(f);
+    if (k.failure == TJwFailure::kCannotOpen || k.kind == kind) return k.failure;
+    return TJwFailure::kNotJw;
 }
 
 void TJwDocument::SetFileOutOption(int n) { FileOutOpt = (n >= 0 && n < 64) ? n : 0; }
@@ -138,9 +168,14 @@ bool TJwDocument::Guarded(const std::function<void()>& step, TJwFailure& failure
 
 bool TJwDocument::ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
                            const std::function<void(ArchiveReader&)>& sections) {
+    platform::File f = platform::File::OpenRead(fileName);
+    return ReadFile(f, header, sections);
+}
+
+bool TJwDocument::ReadFile(platform::File& f, const std::function<bool(ArchiveReader&)>& header,
+                           const std::function<void(ArchiveReader&)>& sections) {
     LastError.clear();
     LastFailure = TJwFailure::kNone;
-    platform::File f = platform::File::OpenRead(fileName);
     if (!f.IsOpen()) {
         LastError = fmt::kErrIo;
         LastFailure = TJwFailure::kCannotOpen;
@@ -183,9 +218,14 @@ bool TJwDocument::FileHeaderIn(const std::string& fileName) {
 }
 
 bool TJwDocument::FileIn(const std::string& fileName) {
+    platform::File file = platform::File::OpenRead(fileName);
+    return FileIn(file, fileName);
+}
+
+bool TJwDocument::FileIn(platform::File& file, const std::string& fileName) {
     DataInit();
     return ReadFile(
-        fileName, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
+        file, [&](ArchiveReader& in) { return StreamHeaderIn(in); },
         [&](ArchiveReader& in) {
             PublishDrawingInfo(DrawingInfo(fileName));
             ReadEntitySection(in, FileVersion(), HeaderN1(), HeaderN2());

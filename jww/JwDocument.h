@@ -62,6 +62,9 @@ struct TDrawingInfo {
 const TDrawingInfo& CurrentDrawingInfo();
 void PublishDrawingInfo(TDrawingInfo info);
 
+// Which document reads a file: a drawing (.jww), a figure (.jws) or none.
+enum class TJwKind { kNone, kDrawing, kFigure };
+
 // Why an operation on a document failed.
 enum class TJwFailure {
     kNone,
@@ -98,6 +101,9 @@ public:
     // false the document holds what was read before the failure (and the
     // block tree built from it).
     bool FileIn(const std::string& fileName);
+    // The same from file, open for reading at its start (IdentifyFile leaves
+    // it there), which fileName names; file is closed afterwards.
+    bool FileIn(platform::File& file, const std::string& fileName);
     // Reads like FileIn, but only the first ZMaxN class tags of the entity
     // list and the definitions' member lists (a negative ZMaxN counts as 0),
     // for a quick preview. n1 keeps the file's count and EntNo empty entries
@@ -592,11 +598,10 @@ protected:
     // Records a failure of an operation: LastFailure and LastError.
     void Fail(TJwFailure why);
 
-    // The header check shared by both documents: the file starts with magic
-    // (magicLen bytes), then skip bytes, then a version in minVer..kMaxVersion.
-    // kNone when it does; else why not (kCannotOpen, kNotJw, kUnknownVersion).
-    static TJwFailure CheckFileStart(const std::string& fileName, const char* magic, size_t magicLen, size_t skip,
-                                     int minVer);
+    // The header check of one kind of document (FileCheck, CheckFile):
+    // kNone when the file is of that kind and of a version it reads; else
+    // why not (kCannotOpen, kNotJw, kUnknownVersion, kDamaged).
+    static TJwFailure CheckFileAs(const std::string& fileName, TJwKind kind);
 
     // Runs step, the one place where a reader's or writer's errors are
     // caught: a format or stream error (or exhausted memory) sets LastError
@@ -610,6 +615,20 @@ protected:
     // afterwards whatever happened. True when both completed.
     bool ReadFile(const std::string& fileName, const std::function<bool(ArchiveReader&)>& header,
                   const std::function<void(ArchiveReader&)>& sections);
+    // The same from a file open for reading.
+    bool ReadFile(platform::File& file, const std::function<bool(ArchiveReader&)>& header,
+                  const std::function<void(ArchiveReader&)>& sections);
 };
+
+// What the start of an open file tells: the kind of document whose magic it
+// begins with (kNone when none), and kNone, or why that document cannot read
+// it (kUnknownVersion; kDamaged: the magic without a version); kNotJw for no
+// magic, kCannotOpen when the file cannot be read. The file is left at its
+// start.
+struct TFileKind {
+    TJwKind kind = TJwKind::kNone;
+    TJwFailure failure = TJwFailure::kNone;
+};
+TFileKind IdentifyFile(platform::File& file);
 
 }  // namespace talvine

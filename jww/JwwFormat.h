@@ -11,6 +11,7 @@ inline constexpr char kJwwMagic[] = "JwwData.";  // 8 bytes, no terminator on di
 inline constexpr size_t kJwwMagicLen = 8;
 inline constexpr char kJwsMagic[] = "JwsData";   // 7 bytes, no terminator on disk
 inline constexpr size_t kJwsMagicLen = 7;
+inline constexpr size_t kJwsFillerSize = 193;  // after the magic, before the version
 
 inline constexpr int kJwwMinVersion = 220;
 inline constexpr int kJwsMinVersion = 230;

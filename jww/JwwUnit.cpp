@@ -61,7 +61,7 @@ void TJwwData::DataInit() {
 }
 
 TJwFailure TJwwData::CheckFile(const std::string& fileName) {
-    return CheckFileStart(fileName, fmt::kJwwMagic, fmt::kJwwMagicLen, 0, fmt::kJwwMinVersion);
+    return CheckFileAs(fileName, TJwKind::kDrawing);
 }
 
 bool TJwwData::FileCheck(const std::string& fileName) { return CheckFile(fileName) == TJwFailure::kNone; }

@@ -59,6 +59,8 @@ public:
     bool Write(const void* buf, size_t n);
     // Size of the open file in bytes, -1 on error.
     long long Size() const;
+    // Moves back to the start of the file; false on failure.
+    bool Rewind();
     // Closes the file; false when the close reported an error (a write that
     // did not reach the disk). Closing a closed file returns true.
     bool Close();

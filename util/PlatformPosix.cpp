@@ -107,6 +107,10 @@ long long File::Size() const {
     return static_cast<long long>(st.st_size);
 }
 
+bool File::Rewind() {
+    return IsOpen() && (::lseek(static_cast<int>(native_), 0, SEEK_SET) == 0 || Failed(errno, false));
+}
+
 bool File::Close() {
     if (!IsOpen()) return true;
     int r = ::close(static_cast<int>(native_));

@@ -251,6 +251,11 @@ long long File::Size() const {
     return static_cast<long long>(size.QuadPart);
 }
 
+bool File::Rewind() {
+    LARGE_INTEGER zero{};
+    return IsOpen() && (SetFilePointerEx(ToHandle(native_), zero, nullptr, FILE_BEGIN) != 0 || Failed(false));
+}
+
 bool File::Close() {
     if (!IsOpen()) return true;
     const BOOL ok = CloseHandle(ToHandle(native_));
