@@ -123,10 +123,12 @@ build-windows: deps-windows
 	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
 
 # The suite under Wine (one process), then the same conversions and reports
-# from both builds, compared byte for byte.
+# from both builds, compared byte for byte. The suite runs with an empty
+# environment (no LANG, no LC_*), as on a bare system: Wine must be given a
+# UTF-8 locale by the scripts that start it, whatever the caller's.
 test-windows: build-windows build
 	@$(DEPS) $(WINDOWS_TEST_PACKAGES)
-	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
+	env -i HOME="$$HOME" PATH="$$PATH" ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
 	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
 
 windows: build-windows
