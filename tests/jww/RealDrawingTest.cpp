@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <string>
 #include <type_traits>
 #include <variant>
