@@ -51,11 +51,12 @@ DEPS       := scripts/deps.sh
 # plugins and translations, and a Japanese font.
 PACKAGES_BUILD := g++ cmake make ninja-build pkg-config zlib1g-dev qt6-base-dev qt6-qpa-plugins \
                   qt6-translations-l10n fonts-ipafont-gothic
-# The tests: GoogleTest, and the tools that check the installed files and the package.
+# The tests: GoogleTest, the tools that check the installed files and the
+# package, and those that rasterise and compare the examples' pictures.
 PACKAGES_TEST := libgtest-dev libgmock-dev help2man desktop-file-utils libxml2-utils shared-mime-info \
                  xdg-utils dpkg-dev file librsvg2-bin imagemagick
 PACKAGES_BENCH := libbenchmark-dev
-PACKAGES_SCREENSHOT := xvfb imagemagick
+PACKAGES_SCREENSHOT := xvfb imagemagick librsvg2-bin
 # make install: the manual page, and the caches of file types and desktop entries.
 PACKAGES_INSTALL := help2man shared-mime-info desktop-file-utils
 # make package: the manual page, and dpkg-shlibdeps for the run-time dependencies.
@@ -133,10 +134,12 @@ build-windows: deps-windows
 	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
 
 # The suite under Wine (one process), then the same conversions and reports
-# from both builds, compared byte for byte.
+# from both builds, compared byte for byte. The suite runs with an empty
+# environment (no LANG, no LC_*), as on a bare system: Wine must be given a
+# UTF-8 locale by the scripts that start it, whatever the caller's.
 test-windows: build-windows build
 	@$(DEPS) $(WINDOWS_TEST_PACKAGES)
-	ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
+	env -i HOME="$$HOME" PATH="$$PATH" ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
 	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
 
 windows: build-windows
@@ -163,7 +166,6 @@ screenshot: build build-windows
 	@$(DEPS) $(PACKAGES_SCREENSHOT)
 	BUILD=$(BUILD) scripts/screenshot.sh docs/window.png
 	scripts/wine-window.sh $(BUILD_WINDOWS) docs/window-windows.png
-	@$(DEPS) librsvg2-bin
 	rm -f $(BUILD)/plan-compare.svg  # a picture never replaces a file
 	$(BUILD)/talvine-cli --compare $(BUILD)/plan-compare.svg examples/plan.jww
 	rsvg-convert -w 1200 $(BUILD)/plan-compare.svg -o docs/plan-compare.png

@@ -1,6 +1,9 @@
 // A large, deterministic drawing for the benchmarks: many lines, texts
 // (ASCII and Japanese) and SXF dimensions, some arcs, points and solids, and
-// block definitions that place one another a few levels deep.
+// block definitions that place one another a few levels deep. Like a real
+// drawing it lies on its sheet (A1, centred on the origin) in paper
+// millimetres, its layer groups have the scales real drawings use, and each
+// dimension reads its real length.
 #pragma once
 
 #include <cstdint>

@@ -31,11 +31,13 @@ bool WriteFigure(TJwsData& d, const std::string& path, int ver) {
     return Written(d.FileOut(path, ver), path, d.LastError);
 }
 
-// The drawing's entities and definitions as a figure.
+// The drawing's entities and definitions as a figure, with the scales of
+// its layer groups.
 TJwsData AsFigure(const TJwwData& d) {
     TJwsData f;
     f.DataDefaultSet();
     static_cast<TJwDocument&>(f) = static_cast<const TJwDocument&>(d);
+    for (size_t g = 0; g < f.EntLgrp.size() && g < d.EntLgrp.size(); ++g) f.EntLgrp[g].adScale = d.EntLgrp[g].adScale;
     f.Enthd.n1 = d.Enthd.n1;
     f.Enthd.n2 = d.Enthd.n2;
     f.MakeBlockTree();

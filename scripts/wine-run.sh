@@ -5,8 +5,10 @@
 #
 # The Wine prefix is the folder "wineprefix" beside the program (the top of
 # its build folder), or $WINEPREFIX when that is set; it is made on first use.
-# No display is needed: console programs run without one.
+# No display is needed: console programs run without one. Wine gets a
+# UTF-8 locale whatever the caller's (scripts/utf8-locale.sh).
 set -eu
+. "$(dirname "$0")/utf8-locale.sh"
 prog=$1
 shift
 if [ -z "${WINEPREFIX:-}" ]; then

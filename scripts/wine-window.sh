@@ -9,11 +9,13 @@
 #
 # Uses the Wine prefix of the build folder (BUILD_WINDOWS/wineprefix), as
 # the tests do. Needs Xvfb (exit status 77 without it) and, for the picture,
-# ImageMagick's import.
+# ImageMagick's import. Wine gets a UTF-8 locale whatever the caller's
+# (scripts/utf8-locale.sh), so that the Japanese folder name reaches it.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/xvfb.sh"
+. "$root/scripts/utf8-locale.sh"
 build=$(cd "${1:?usage: wine-window.sh BUILD_WINDOWS [OUT.png]}" && pwd)
 out=${2:-}
 command -v Xvfb >/dev/null || { echo "wine-window: no Xvfb (apt-get install xvfb)" >&2; exit 77; }
@@ -57,7 +59,7 @@ start_xvfb wine-window 140 180 800x600
 
 # Wine's own desktop window draws the frame and caption (there is no window
 # manager on the virtual display).
-DISPLAY="$display" LANG=C.UTF-8 "$wine" explorer /desktop=talvine,560x540 \
+DISPLAY="$display" "$wine" explorer /desktop=talvine,560x540 \
   "$work/Talvine/talvine.exe" "$(winepath -w "$work/図面/plan.jww")" "$(winepath -w "$work/図面/door.jws")" \
   >"$work/wine.log" 2>&1 &
 app=$!

@@ -85,7 +85,7 @@ TEST(JwsHeader, StoredValuesComeBackAndOtherGroupFieldsAreReset) {
     EXPECT_DOUBLE_EQ(back.Enthd.My2, 200);
     for (int g = 0; g < 16; ++g) {
         EXPECT_EQ(back.EntLgrp[static_cast<size_t>(g)].anGLay, 2);
-        EXPECT_DOUBLE_EQ(back.EntLgrp[static_cast<size_t>(g)].adScale, 1.0 + g);
+        EXPECT_DOUBLE_EQ(back.EntLgrp[static_cast<size_t>(g)].adScale, kSampleScales[g]);
     }
     EXPECT_TRUE(back.EntMoj.empty());
     // Written back: the same 452 header bytes, with dots as filler again.

@@ -223,7 +223,9 @@ TEntJwwBlock Insert(uint32_t number, double x, double y, double sx, double sy, d
 
 namespace {
 
-// Entities every version can store, in the form the reader gives them back.
+// Entities every version can store, in the form the reader gives them back,
+// in paper millimetres around the origin; the dimensions lie in group 0, at
+// 1/100, and read their lengths times 100.
 void FillEntities(TJwDocument& d, int ver) {
     const bool sxf = ver >= 420;
     const uint16_t width = ver >= 351 ? 35 : 0;
@@ -254,7 +256,7 @@ void FillEntities(TJwDocument& d, int ver) {
     Add(top, sym);
     Add(top, Text(10, 20, u"寸法①～∥￢－ ABC", Attr(2, 7, 1, 2)));
     Add(top, Text(10, 30, u"", Attr(1, 1)));
-    Add(top, Dimension(0, -10, 100, -10, u"100", sxf));
+    Add(top, Dimension(0, -10, 100, -10, u"10000", sxf));
     Add(top, Dimension(0, -20, 0, -80, u"", sxf));
     TEntJwwSolid own{Attr(1, 10), 0, 0, 10, 0, 10, 10, 0, 10, 0x00336699};
     Add(top, own);
@@ -271,7 +273,7 @@ void FillEntities(TJwDocument& d, int ver) {
         mp.start_x = 1;  // a member point without symbol reads with scale 0
         Add(L, mp);
         Add(L, Text(1, 1, u"ドア", Attr(1, 1)));
-        Add(L, Dimension(0, 0, 10, 0, u"10", sxf));
+        Add(L, Dimension(0, 0, 10, 0, u"1000", sxf));
         Add(L, Insert(static_cast<uint32_t>(window), 5, 5, 0.5, 0.5, std::numbers::pi / 2));
     }
     {
@@ -281,7 +283,7 @@ void FillEntities(TJwDocument& d, int ver) {
         Add(L, TEntJwwEnko{Attr(1, 1), 0, 0, 1, 0, std::numbers::pi, 0, 1, 0});
         Add(L, TEntJwwSolid{Attr(1, 2), 0, 0, 1, 0, 1, 1, 0, 1, 0});
     }
-    Add(top, Insert(static_cast<uint32_t>(door), 200, 100, 2, 3, std::numbers::pi / 2));
+    Add(top, Insert(static_cast<uint32_t>(door), 100, 50, 2, 3, std::numbers::pi / 2));
     Add(top, Insert(static_cast<uint32_t>(window), -50, 0));
 }
 
@@ -298,7 +300,7 @@ TJwwData SampleDrawing(int ver) {
     h.jwID = "JwwData.";
     h.jwVer = ver;
     h.strMemo = u"図面メモ\r\n二行目";
-    h.nZumen = NextInt();
+    h.nZumen = NextInt();  // 1: A1, 841 x 594 mm
     h.nWriteGLay = 3;
     d.EntLgrp.resize(16);
     d.EntLay.resize(256);
@@ -306,7 +308,7 @@ TJwwData SampleDrawing(int ver) {
         auto& G = d.EntLgrp[static_cast<size_t>(g)];
         G.anGLay = g % 3;
         G.anWriteLay = g;
-        G.adScale = 50.0 + g;
+        G.adScale = kSampleScales[g];
         G.anGLayProtect = g % 2;
         G.aStrGLayName = g == 1 ? u"平面図" : u"";
         for (int l = 0; l < 16; ++l) {
@@ -515,7 +517,7 @@ TJwsData SampleFigure(int ver) {
     for (int g = 0; g < 16; ++g) {
         auto& G = d.EntLgrp[static_cast<size_t>(g)];
         G.anGLay = 2;
-        G.adScale = 1.0 + g;
+        G.adScale = kSampleScales[g];
     }
     FillEntities(d, ver);
     SyncCounts(d);

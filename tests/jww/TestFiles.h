@@ -99,16 +99,24 @@ TEntJwwMoji Text(double x, double y, const std::u16string& s, const TEntJwwAttr&
 TEntJwwSunpo Dimension(double x1, double y1, double x2, double y2, const std::u16string& s, bool sxf);
 TEntJwwBlock Insert(uint32_t number, double x, double y, double sx = 1, double sy = 1, double rot = 0);
 
+// Scales of the 16 layer groups of the sample drawing and figure: distinct,
+// and those of the groups in use the ones real drawings use most (1/100,
+// 1/40, 1/200).
+inline constexpr double kSampleScales[16] = {100, 40, 200, 50, 150, 20, 1, 2, 5, 10, 25, 30, 60, 250, 300, 500};
+
 // A document holding every entity kind, nested block definitions, Japanese
 // texts and, from version 420, SXF dimensions, using only what version ver
 // can store, so that reading what the writer wrote gives it back unchanged.
 // The header carries a distinct value in every field the version stores.
+// Like a real drawing it lies on its sheet (A1) in paper millimetres, and its
+// dimensions read their lengths times their group's scale.
 TJwwData SampleDrawing(int ver);
 // The sample's header and tables without any entity or definition.
 TJwwData TablesOnly(int ver);
 // The bytes of TablesOnly(ver)'s header, as the writer stores it, without
 // the sections that follow it.
 Bytes HeaderBytes(int ver);
+// The same entities as a figure (which names no paper; they fit on A4).
 TJwsData SampleFigure(int ver);
 
 // Field-by-field comparison with a readable report.
