@@ -654,8 +654,15 @@ std::string SvgOf(const std::vector<TPicture>& pictures) {
         sheet = true;
     }
     for (const TPicture& pic : pictures)
-        for (const TPrimitive& p : pic.primitives)
+        for (const TPrimitive& p : pic.primitives) {
             for (size_t i = 0; i + 1 < p.xy.size(); i += 2) box.Add(p.xy[i], p.xy[i + 1]);
+            // A text reaches its height above its run.
+            if (p.kind == TPrimitive::kText && p.xy.size() >= 4 && p.height > 0 && std::isfinite(p.height)) {
+                const double turn = p.degrees * kPi / 180;
+                const double ux = -std::sin(turn) * p.height, uy = std::cos(turn) * p.height;
+                for (size_t i = 0; i < 4; i += 2) box.Add(p.xy[i] + ux, p.xy[i + 1] + uy);
+            }
+        }
     if (box.Empty()) box.Add(0, 0);
     double w = box.x1 - box.x0, h = box.y1 - box.y0;
     if (!sheet) {
