@@ -177,8 +177,21 @@ bool WriteFigure(const std::string& path) {
     const bool ok = door >= 0 && FillDoor(top, true) &&
                     top.Dimension(0, 400 / kScale, kDoor + 3, u"４００", kFullWidthDigits) &&
                     f.AddEntBlock(0, 0, kWallLayer, 1, 1, 0, 0, f.GetBlkNumber(door), 1200 / kScale, 0, 1, 1, 0);
+    // A figure cut from a drawing keeps the definitions of that drawing
+    // that nothing in the figure places, as Jw_cad stores them: here the
+    // drawing's sheet frame. (This program's writer stores only the
+    // definitions in use, so the figure marks every one as such.)
+    const bool sheet = f.AddBlkDef(0, 0, kFrameLayer, 1, 1, 0, 0, 4, u"SHEET") &&
+                       Builder(f, f.EntBlockDefN - 1).Rectangle(kFrameLayer, kFrameWidth, -138.5, -95, 138.5, 95);
+    if (sheet) f.AddBlkDefPost(f.EntBlockDefN - 1);
     // The figure's extents are stored by AddEntPost.
-    return f.AddEntPost() && ok && f.FileOut(path, 600);
+    if (!f.AddEntPost() || !ok || !sheet) return false;
+    int32_t next = 0;
+    for (auto& def : f.EntBlockDef) {
+        def.ref_flag = true;
+        def.ref_no = next++;
+    }
+    return f.FileOut(path, 600);
 }
 
 void Show(const TJwDocument& d, const char* format, int version) {
