@@ -68,7 +68,10 @@ std::u16string FailureText(TFileFailure failure, const std::string& detail) {
     const TReasonText* r = ReasonOf(failure, detail);
     if (!r) return u"";
     std::u16string text = r->japanese;
-    if (r->japaneseNamesDetail) text += u"：" + U(detail);
+    if (r->japaneseNamesDetail) {
+        text += u"：";
+        text += U(detail);
+    }
     return text;
 }
 

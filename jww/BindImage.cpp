@@ -21,7 +21,6 @@ namespace talvine {
 namespace {
 
 const std::u16string kGzExt = u".gz";
-const std::u16string kTempImagePrefix = u"^@BM%temp%";
 
 // True when the stored name has the extension ".gz" (any case). A name with
 // characters invalid in paths counts as not compressed.
@@ -337,12 +336,12 @@ void TJwwData::WriteBindImages(ArchiveWriter& out, TWrittenFile& written) const 
     upperNames.reserve(static_cast<size_t>(std::max(imageCount, 0)));
     for (int32_t i = 0; i < imageCount; ++i) upperNames.push_back(UpperStr(BindImage[static_cast<size_t>(i)].Fname));
     auto select = [&](const std::u16string& s) {
-        if (s.size() <= kTempImagePrefix.size() || s.compare(0, kTempImagePrefix.size(), kTempImagePrefix) != 0)
+        if (s.size() <= kBoundImageTextPrefix.size() || s.compare(0, kBoundImageTextPrefix.size(), kBoundImageTextPrefix) != 0)
             return;
         const size_t comma = s.find(u',');
         if (comma == std::u16string::npos) return;
         const std::u16string name =
-            UpperStr(s.substr(kTempImagePrefix.size(), comma - kTempImagePrefix.size()));
+            UpperStr(s.substr(kBoundImageTextPrefix.size(), comma - kBoundImageTextPrefix.size()));
         for (int32_t i = 0; i < imageCount; ++i) {
             if (upperNames[static_cast<size_t>(i)].compare(0, name.size(), name) == 0) {
                 referred[static_cast<size_t>(i)] = true;

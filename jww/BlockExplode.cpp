@@ -42,7 +42,6 @@ constexpr double kMinTextSize = 0.0001;  // smallest width or height of a text
 constexpr int32_t kGrowStep = 1000;
 constexpr uint16_t kVerticalText = 0x20;  // sFlg of a text: vertical
 constexpr uint8_t kOwnLayers = 0x40;      // pen style of a node: members keep their layers
-const std::u16string kImagePrefix = u"^@BM";
 
 double NormAngle(double a) {
     a = std::fmod(a, kTwoPi);
@@ -190,7 +189,7 @@ void TransformArc(const Placement& T, EllipseArc& e, bool full) {
 // ---- Texts --------------------------------------------------------------------
 
 bool IsImageText(const std::u16string& s) {
-    return s.compare(0, kImagePrefix.size(), kImagePrefix) == 0 && s.find(u',') != std::u16string::npos;
+    return s.compare(0, kImageTextPrefix.size(), kImageTextPrefix) == 0 && s.find(u',') != std::u16string::npos;
 }
 
 // Unit vector of a text's run: from start towards end, or along its angle
@@ -286,7 +285,7 @@ std::u16string FixedNumber(double v, int decimals) {
 // An image text: "^@BM" name "," n1 [, n2 ... n6 [, further fields]].
 void ExplodeImageText(const Placement& T, TEntJwwMoji& m) {
     const size_t comma = m.str.find(u',');
-    const std::u16string name = m.str.substr(kImagePrefix.size(), comma - kImagePrefix.size());
+    const std::u16string name = m.str.substr(kImageTextPrefix.size(), comma - kImageTextPrefix.size());
     std::vector<std::u16string> fields;
     for (size_t pos = comma + 1;;) {
         const size_t next = m.str.find(u',', pos);
@@ -319,7 +318,7 @@ void ExplodeImageText(const Placement& T, TEntJwwMoji& m) {
     double H = RoundSize(W * q);
     if (!(H > kMinTextSize)) H = kMinTextSize;
 
-    std::u16string s = kImagePrefix;
+    std::u16string s = kImageTextPrefix;
     s += name;
     s += u',';
     s += GeneralNumber(W);
@@ -659,7 +658,7 @@ bool TJwDocument::BlockExplodeSunpo(double bx, double by, double b1, double b2, 
             for (TEntJwwTen* p : {&n.Te1, &n.Te2, &n.Kt1, &n.Kt2}) TransformTen(T, *p);
         }
         const uint16_t F = n.Moji.att.nPenWidth;
-        if (T.Identity() || !(F & 2) || n.Moji.str.compare(0, kImagePrefix.size(), kImagePrefix) == 0) {
+        if (T.Identity() || !(F & 2) || n.Moji.str.compare(0, kImageTextPrefix.size(), kImageTextPrefix) == 0) {
             ExplodeText(T, n.Moji);
         } else {
             // The value is measured anew, on the scale of the layer group

@@ -8,6 +8,7 @@
 #include "jww/JwwFormat.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
+#include "util/TempFile.h"
 
 namespace talvine {
 
@@ -241,21 +242,12 @@ void TJwDocument::WriteContent(ArchiveWriter& out, int Ver, TWrittenFile& writte
 }
 
 bool TJwDocument::FileOut(const std::string& fileName, int Ver) {
-    static std::atomic<unsigned> serial{0};
     LastError.clear();
     // The temporary file lives beside the target, so that giving it the
     // target's name is a rename within one file system.
-    std::string tmp;
     platform::File file;
-    for (int attempt = 0; attempt < 100 && !file.IsOpen(); ++attempt) {
-        if (!tmp.empty()) platform::UnregisterTempPath(tmp);
-        tmp = fileName + ".~" + std::to_string(platform::ProcessId()) + "-" + std::to_string(serial++) + ".tmp";
-        // Known before it exists, so that a terminated process leaves nothing.
-        platform::RegisterTempPath(tmp);
-        file = platform::File::CreateNew(tmp);
-    }
-    if (!file.IsOpen()) {
-        platform::UnregisterTempPath(tmp);
+    const std::string tmp = ReserveTempFile(FolderPart(fileName), FileNamePart(fileName), file);
+    if (tmp.empty()) {
         LastError = fmt::kErrIo;
         LastFailure = TJwFailure::kCannotWrite;
         return false;

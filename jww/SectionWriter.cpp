@@ -35,9 +35,6 @@ bool IsWrittenEntry(const TEntityView& L, const TEntJwwNo& e) {
 
 constexpr int kClassBlockDef = 8;  // class slot of "CDataList"
 
-const std::u16string kImagePrefix = u"^@BM";
-const std::u16string kTempImagePrefix = u"^@BM%temp%";
-
 bool StartsWith(const std::u16string& s, const std::u16string& prefix) {
     return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
 }
@@ -64,12 +61,12 @@ std::u16string_view PrepareText(const std::u16string& text, int opt, bool entity
     s = SanitizeText(text);
     if (opt & 16) s = ApplyTextSubstitution(s);
     if (!entityText) return s;
-    if ((opt & 8) && StartsWith(s, kTempImagePrefix)) s = kImagePrefix + s.substr(kTempImagePrefix.size());
-    if ((opt & 1) && StartsWith(s, kImagePrefix)) {
+    if ((opt & 8) && StartsWith(s, kBoundImageTextPrefix)) s = kImageTextPrefix + s.substr(kBoundImageTextPrefix.size());
+    if ((opt & 1) && StartsWith(s, kImageTextPrefix)) {
         const size_t comma = s.find(u',');
         if (comma != std::u16string::npos) {
-            const std::u16string path = s.substr(kImagePrefix.size(), comma - kImagePrefix.size());
-            s = kImagePrefix + ExtractFileNameSafe(path) + s.substr(comma);
+            const std::u16string path = s.substr(kImageTextPrefix.size(), comma - kImageTextPrefix.size());
+            s = kImageTextPrefix + ExtractFileNameSafe(path) + s.substr(comma);
         }
     }
     return s;

@@ -664,10 +664,6 @@ int LineTypeDashes(uint32_t pattern, double unit, double out[32]) {
 
 // ---- Image texts -------------------------------------------------------
 
-namespace {
-const std::u16string kImageTextPrefix = u"^@BM";
-}  // namespace
-
 bool HasImagePrefix(const std::u16string& text) {
     return text.compare(0, kImageTextPrefix.size(), kImageTextPrefix) == 0;
 }

@@ -154,6 +154,10 @@ int LineTypeDashes(uint32_t pattern, double unit, double out[32]);
 
 // ---- Image texts -------------------------------------------------------
 
+// A text that begins "^@BM" places an image; "^@BM%temp%" names an image
+// the drawing carries (a bound image).
+inline const std::u16string kImageTextPrefix = u"^@BM";
+inline const std::u16string kBoundImageTextPrefix = u"^@BM%temp%";
 // True when the text begins "^@BM": it places an image.
 bool HasImagePrefix(const std::u16string& text);
 
