@@ -35,20 +35,6 @@ TBatchRun::TBatchRun(std::string workFolder) : workFolder_(std::move(workFolder)
 
 TBatchRun::~TBatchRun() { JwwDataFree(); }
 
-namespace {
-
-// Empties a document but for its bound-image list.
-template <class Doc>
-void ReleaseEntities(Doc& doc) {
-    std::vector<TBindImageType> images = std::move(doc.BindImage);
-    const int32_t n = doc.BindImageN;
-    doc.DataFree();
-    doc.BindImage = std::move(images);
-    doc.BindImageN = n;
-}
-
-}  // namespace
-
 void TBatchRun::JwwDataFree() {
     JWW.BindImageDeleteGzFile();
     JWW.BindImageDeleteNonGzFile();
@@ -133,8 +119,7 @@ void TBatchRun::Publish(TFileResult& r, const std::function<TJwFailure(platform:
 }
 
 template <class Doc, class Explode>
-void TBatchRun::Convert(platform::File& file, Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged,
-                        Explode explode) {
+void TBatchRun::Convert(platform::File& file, Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode) {
     // A source that cannot be read completely is not converted: writing what
     // was read would silently drop the rest of the drawing.
     // A drawing too complex to measure is not converted either. Nothing
@@ -167,11 +152,16 @@ void TBatchRun::Convert(platform::File& file, Doc& doc, Doc& back, TFileResult& 
         if (verifyOutputs) {
             verify = [&](const std::string& tmp) {
                 const TJwDocument::TWrittenTally expected = tally.get();
-                // The converted document is not needed any more: its memory
-                // goes before the output is read back. Its bound images stay
-                // listed, so that they are deleted with it.
-                ReleaseEntities(doc);
-                return VerifyOutput(back, tmp, written, expected);
+                // The converted document is not needed any more: the output
+                // is read back into it, whose arrays are already in memory.
+                // The list of the bound images its read extracted is set
+                // aside meanwhile, so that they are deleted with it.
+                std::vector<TBindImageType> images = std::move(doc.BindImage);
+                const int32_t imageN = doc.BindImageN;
+                std::string difference = VerifyOutput(doc, tmp, written, expected);
+                doc.BindImage = std::move(images);
+                doc.BindImageN = imageN;
+                return difference;
             };
         }
         Publish(r, write, verify);
@@ -199,10 +189,10 @@ TFileResult TBatchRun::ConvertFile(const std::string& src, const std::string& ds
         return r;
     }
     if (source.kind == TJwKind::kDrawing) {
-        Convert(source.file, JWW, JWWBack, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
+        Convert(source.file, JWW, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
         JwwDataFree();
     } else {
-        Convert(source.file, JWS, JWSBack, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
+        Convert(source.file, JWS, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
         JWS.DataFree();
     }
     return r;

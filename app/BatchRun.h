@@ -147,9 +147,9 @@ private:
     // Empties the drawing document and deletes the images its read extracted.
     void JwwDataFree();
     // Reads the source (r.src, open in file) into doc, explodes it, writes
-    // it and, when outputs are checked, reads the output back into back.
+    // it and, when outputs are checked, reads the output back into doc.
     template <class Doc, class Explode>
-    void Convert(platform::File& file, Doc& doc, Doc& back, TFileResult& r, bool skipUnchanged, Explode explode);
+    void Convert(platform::File& file, Doc& doc, TFileResult& r, bool skipUnchanged, Explode explode);
     // Writes the output through write (which gives kNone or why it failed)
     // into a new file under a temporary name, checks it through verify
     // (when given: "" or the difference), then gives it its name without
@@ -160,10 +160,6 @@ private:
     std::string workFolder_;
     TJwwData JWW;
     TJwsData JWS;
-    // The outputs are read back into these, never into the documents that
-    // were converted.
-    TJwwData JWWBack;
-    TJwsData JWSBack;
 };
 
 }  // namespace talvine

@@ -59,9 +59,12 @@ std::string VerifyOutput(Doc& back, const std::string& path, const TJwDocument::
     uint32_t fileChecksum = 0;
     std::future<bool> summed = RunAside(platform::FileSize(path) >= kSumAlongsideFrom,
                                         [&path, &fileChecksum] { return FileChecksum(path, fileChecksum); });
+    const bool extract = back.BindImageExp, keepList = back.BindImageExr;
     back.BindImageExp = false;  // the image list is read, the images are not extracted
     back.BindImageExr = true;
     const bool read = back.FileIn(path);
+    back.BindImageExp = extract;
+    back.BindImageExr = keepList;
     const bool whole = summed.get();
     std::string difference =
         read ? Compare(back, written, tally) : "the output cannot be read back: " + back.LastError;

@@ -16,10 +16,11 @@
 
 namespace talvine {
 
-// Reads the output at path back into back (a document of the output's kind
-// that is used for nothing else, emptied afterwards) and compares it with
-// what was written. "" when all holds, else the first difference, in words.
-// Nothing is extracted from the file.
+// Reads the output at path back into back (a document of the output's kind,
+// emptied afterwards: its bound-image list too, so a caller that needs the
+// list sets it aside) and compares it with what was written. "" when all
+// holds, else the first difference, in words. Nothing is extracted from the
+// file; back's image switches are as they were afterwards.
 template <class Doc>
 std::string VerifyOutput(Doc& back, const std::string& path, const TJwDocument::TWrittenFile& written,
                          const TJwDocument::TWrittenTally& tally);
