@@ -105,16 +105,6 @@ struct TCliOptions {
     TRenderOptions render;
 };
 
-// True when path names a drawing or a figure by its extension (any case).
-bool IsJwFile(const std::string& path) {
-    try {
-        const std::string ext = GetLowerExt(path);
-        return ext == ".jww" || ext == ".jws";
-    } catch (const std::invalid_argument&) {
-        return false;
-    }
-}
-
 // Parses the arguments (without the program's path). Returns false with a
 // message on a usage error.
 bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::string& error) {
@@ -234,7 +224,7 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
     }
     // A picture never takes the place of a drawing: with the arguments
     // swapped, the file to draw would be the target.
-    if (const std::string& target = o.renderFile.empty() ? o.compareFile : o.renderFile; IsJwFile(target)) {
+    if (const std::string& target = o.renderFile.empty() ? o.compareFile : o.renderFile; IsJwName(target)) {
         error = std::string(o.renderFile.empty() ? "--compare" : "--render") +
                 " would write its picture over a drawing or figure: " + target +
                 " (the SVG comes first, then the file to draw)";
