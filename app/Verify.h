@@ -1,5 +1,5 @@
-// The check of an output before it gets its name: read back into a document
-// of its own, the file must hold what the writer wrote.
+// The check of an output before it gets its name: read back, the file must
+// hold what the writer wrote.
 //
 // What the writer wrote is known twice over: the bytes it produced (their
 // CRC-32 and where its header ended) and a tally of the entities it stored
