@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "util/Func_2.h"
 #include "util/Maths.h"
@@ -10,13 +11,11 @@ namespace talvine {
 
 namespace {
 
+// Appends e to L (the room was made beforehand); a list at its limit
+// cannot take it, as if memory had run out.
 template <class T>
-void Append(TArray<T>& arr, int32_t& n, TArray<TEntJwwNo>& order, int32_t& orderN, int kind, T e) {
-    arr.resize(static_cast<size_t>(n));
-    arr.push_back(std::move(e));
-    order.push_back(TEntJwwNo{kind, n});
-    ++n;
-    ++orderN;
+void Append(const TEntityLists& L, int32_t& order, T e) {
+    if (!AppendEntity(L, order, std::move(e), 1)) throw std::bad_alloc();
 }
 
 void TakeLayer(TEntJwwAttr& a, const TEntJwwAttr& from, uint16_t flags) {
@@ -67,12 +66,12 @@ TExplodeCounts ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool re
         const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
         TEntJwwLine sen = d.Sen;
         TakeLayer(sen.att, d.att, kFlagFromDimensionLine);
-        Append(L.Line, L.LineN, L.No, n, kEntLine, sen);
+        Append(L, n, sen);
 
         if (!RemoveBlanks(d.Moji.str).empty()) {
             TEntJwwMoji moji = d.Moji;
             TakeLayer(moji.att, d.att, kFlagFromDimensionText);
-            Append(L.Moji, L.MojiN, L.No, n, kEntMoji, std::move(moji));
+            Append(L, n, std::move(moji));
         }
         if (d.bSxfMode == 0) continue;
 
@@ -80,19 +79,19 @@ TExplodeCounts ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool re
             if (!IsDrawn(*ho)) continue;  // a degenerate extension line draws nothing
             TEntJwwLine line = *ho;
             TakeLayer(line.att, d.att, kFlagFromDimensionLine);
-            Append(L.Line, L.LineN, L.No, n, kEntLine, line);
+            Append(L, n, line);
         }
         for (const TEntJwwTen* te : {&d.Te1, &d.Te2}) {
             TEntJwwTen pt = *te;
             TakeLayer(pt.att, d.att, kFlagFromDimensionPoint);
-            Append(L.Ten, L.TenN, L.No, n, kEntTen, pt);
+            Append(L, n, pt);
         }
         if (referencePoints) {
             for (const TEntJwwTen* kt : {&d.Kt1, &d.Kt2}) {
                 TEntJwwTen pt = *kt;
                 TakeLayer(pt.att, d.att, kFlagFromDimensionPoint);
                 pt.bKariten = 1;
-                Append(L.Ten, L.TenN, L.No, n, kEntTen, pt);
+                Append(L, n, pt);
             }
         }
     }

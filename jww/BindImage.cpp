@@ -14,6 +14,7 @@
 #include "jww/JwwFormat.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
+#include "util/ImageText.h"
 #include "util/Platform.h"
 
 namespace talvine {
@@ -336,12 +337,9 @@ void TJwwData::WriteBindImages(ArchiveWriter& out, TWrittenFile& written) const 
     upperNames.reserve(static_cast<size_t>(std::max(imageCount, 0)));
     for (int32_t i = 0; i < imageCount; ++i) upperNames.push_back(UpperStr(BindImage[static_cast<size_t>(i)].Fname));
     auto select = [&](const std::u16string& s) {
-        if (s.size() <= kBoundImageTextPrefix.size() || s.compare(0, kBoundImageTextPrefix.size(), kBoundImageTextPrefix) != 0)
-            return;
-        const size_t comma = s.find(u',');
-        if (comma == std::u16string::npos) return;
-        const std::u16string name =
-            UpperStr(s.substr(kBoundImageTextPrefix.size(), comma - kBoundImageTextPrefix.size()));
+        const std::optional<std::u16string> bound = BoundImageName(s);
+        if (!bound) return;
+        const std::u16string name = UpperStr(*bound);
         for (int32_t i = 0; i < imageCount; ++i) {
             if (upperNames[static_cast<size_t>(i)].compare(0, name.size(), name) == 0) {
                 referred[static_cast<size_t>(i)] = true;

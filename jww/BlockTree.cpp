@@ -13,12 +13,22 @@
 #include <unordered_set>
 
 #include "jww/JwDocument.h"
+#include "jww/Placement.h"
 #include "util/Func_2.h"
 #include "util/Maths.h"
 
 namespace talvine {
 
 namespace {
+
+void SetPlacement(TEntJwwBlockTree& n, const TPlacement& p) {
+    n.x = p.x;
+    n.y = p.y;
+    n.r1 = p.r1;
+    n.r2 = p.r2;
+    n.r3 = p.r3;
+    n.r4 = p.r4;
+}
 
 const std::u16string kSuffixMark = u"@@SFIG";
 
@@ -33,15 +43,13 @@ std::u16string BaseName(const std::u16string& name) {
     return p == std::u16string::npos ? name : name.substr(0, p);
 }
 
-void LocalLinear(const TEntJwwBlock& b, double& l1, double& l2, double& l3, double& l4) {
-    const double c = math::Cos(b.radKaitenKaku), s = math::Sin(b.radKaitenKaku);
-    l1 = b.dBairitsuX * c;
-    l2 = -b.dBairitsuY * s;
-    l3 = b.dBairitsuX * s;
-    l4 = b.dBairitsuY * c;
-}
-
 }  // namespace
+
+TPlacement PlacementOf(const TEntJwwBlock& b) {
+    const double c = math::Cos(b.radKaitenKaku), s = math::Sin(b.radKaitenKaku);
+    return TPlacement{b.DPKijunTen_x, b.DPKijunTen_y, b.dBairitsuX * c, -b.dBairitsuY * s, b.dBairitsuX * s,
+                      b.dBairitsuY * c};
+}
 
 void TJwDocument::MakeBlockTree() {
     bBlockTreeCut = false;
@@ -104,9 +112,7 @@ void TJwDocument::BuildBlockTree() {
         node.level = 0;
         node.parent = -1;
         node.no = b.nNumber;
-        node.x = b.DPKijunTen_x;
-        node.y = b.DPKijunTen_y;
-        LocalLinear(b, node.r1, node.r2, node.r3, node.r4);
+        SetPlacement(node, PlacementOf(b));
         node.defno = resolve(b.nNumber);
         if (node.defno >= 0) node.name = nameOf(node.defno);
         EntBlockTree.push_back(std::move(node));
@@ -138,21 +144,15 @@ void TJwDocument::BuildBlockTree() {
             break;
         }
         const TEntJwwBlockTree parent = EntBlockTree[k];
+        const TPlacement placed = PlacementOf(parent);
         for (int32_t l = 0; l < inner; ++l) {
             const TEntJwwBlock& b = def.mBlock[static_cast<size_t>(l)];
-            double l1, l2, l3, l4;
-            LocalLinear(b, l1, l2, l3, l4);
             TEntJwwBlockTree node;
             node.att = def.att;
             node.level = parent.level + 1;
             node.parent = static_cast<int32_t>(k);
             node.no = b.nNumber;
-            node.x = parent.x + parent.r1 * b.DPKijunTen_x + parent.r2 * b.DPKijunTen_y;
-            node.y = parent.y + parent.r3 * b.DPKijunTen_x + parent.r4 * b.DPKijunTen_y;
-            node.r1 = parent.r1 * l1 + parent.r2 * l3;
-            node.r2 = parent.r1 * l2 + parent.r2 * l4;
-            node.r3 = parent.r3 * l1 + parent.r4 * l3;
-            node.r4 = parent.r3 * l2 + parent.r4 * l4;
+            SetPlacement(node, placed.Compose(PlacementOf(b)));
             node.defno = resolve(b.nNumber);
             if (node.defno >= 0) node.name = nameOf(node.defno);
             ReserveMore(EntBlockTree);

@@ -122,46 +122,8 @@ struct Target {
 };
 
 template <class T>
-struct Slot {
-    TArray<T>& arr;
-    int32_t& n;
-    int32_t kind;
-};
-Slot<TEntJwwLine> SlotOf(TEntityLists& L, const TEntJwwLine&) { return {L.Line, L.LineN, kEntLine}; }
-Slot<TEntJwwEnko> SlotOf(TEntityLists& L, const TEntJwwEnko&) { return {L.Enko, L.EnkoN, kEntEnko}; }
-Slot<TEntJwwTen> SlotOf(TEntityLists& L, const TEntJwwTen&) { return {L.Ten, L.TenN, kEntTen}; }
-Slot<TEntJwwMoji> SlotOf(TEntityLists& L, const TEntJwwMoji&) { return {L.Moji, L.MojiN, kEntMoji}; }
-Slot<TEntJwwSunpo> SlotOf(TEntityLists& L, const TEntJwwSunpo&) { return {L.Sunpo, L.SunpoN, kEntSunpo}; }
-Slot<TEntJwwSolid> SlotOf(TEntityLists& L, const TEntJwwSolid&) { return {L.Solid, L.SolidN, kEntSolid}; }
-Slot<TEntJwwBlock> SlotOf(TEntityLists& L, const TEntJwwBlock&) { return {L.Block, L.BlockN, kEntBlock}; }
-
-// Makes room for entry c (1-based) of an array: when c is one past a whole
-// step, the array becomes c + step - 1 long; an array too short for c (one
-// trimmed by AddEntPost or read from a file) grows the same way. Arrays
-// never shrink here.
-template <class T>
-void Grow(TArray<T>& arr, int32_t c, int32_t step) {
-    if (c % step != 1 && arr.size() >= static_cast<size_t>(c)) return;
-    const size_t len = static_cast<size_t>(c) + static_cast<size_t>(step) - 1;
-    if (arr.size() < len) arr.resize(len);
-}
-
-// Appends rec and its order entry. Room is made before anything is stored,
-// so a failure leaves every count and entry as it was.
-template <class T>
 bool Append(const Target& t, T rec) {
-    TEntityLists L = t.L;
-    Slot<T> s = SlotOf(L, rec);
-    if (s.n < 0 || t.order < 0 || s.n == INT32_MAX || t.order == INT32_MAX) return false;
-    const int32_t c = s.n + 1;
-    const int32_t o = t.order + 1;
-    Grow(s.arr, c, t.step);
-    Grow(L.No, o, t.step);
-    s.arr[static_cast<size_t>(c - 1)] = std::move(rec);
-    L.No[static_cast<size_t>(o - 1)] = TEntJwwNo{s.kind, c - 1};
-    s.n = c;
-    t.order = o;
-    return true;
+    return AppendEntity(t.L, t.order, std::move(rec), t.step);
 }
 
 // Runs an addition; running out of memory gives false.

@@ -25,8 +25,10 @@
 
 #include "jww/DisplayTables.h"
 #include "jww/JwDocument.h"
+#include "jww/Placement.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
+#include "util/ImageText.h"
 #include "util/Maths.h"
 
 namespace talvine {
@@ -240,11 +242,6 @@ int64_t WalkCost(const TEntJwwBlockDef& def) {
            6 * n(def.mSunpoN) + (kArcSteps + 3) * n(def.mSolidN);
 }
 
-// The linear part of a placement.
-struct Linear {
-    double r1, r2, r3, r4;
-};
-
 // The points of a definition's contents that lie farthest left, right,
 // down and up once carried through a linear part. Carried through any
 // placement with that linear part, these four give the box of all points,
@@ -256,9 +253,11 @@ struct Extremes {
 
 class ExtremeSink {
 public:
-    explicit ExtremeSink(const Linear& L) : L_(L) {}
+    // Only the linear part of the placement counts.
+    explicit ExtremeSink(const TPlacement& T) : T_(T) {}
     void operator()(double x, double y) {
-        const double u = L_.r1 * x + L_.r2 * y, v = L_.r3 * x + L_.r4 * y;
+        double u = x, v = y;
+        T_.MapVector(u, v);
         if (!e_.any) {
             e_.any = true;
             for (int i = 0; i < 4; ++i) e_.px[i] = x, e_.py[i] = y;
@@ -274,7 +273,7 @@ public:
     const Extremes& Result() const { return e_; }
 
 private:
-    Linear L_;
+    TPlacement T_;
     Extremes e_;
     double lo_u_ = 0, hi_u_ = 0, lo_v_ = 0, hi_v_ = 0;
 };
@@ -298,10 +297,6 @@ uint64_t Bits(double v) {
     return b;
 }
 
-bool FinitePlacement(const TEntJwwBlockTree& n) {
-    return IsFiniteNum(n.x) && IsFiniteNum(n.y) && IsFiniteNum(n.r1) && IsFiniteNum(n.r2) && IsFiniteNum(n.r3) &&
-           IsFiniteNum(n.r4);
-}
 
 
 }  // namespace
@@ -369,7 +364,8 @@ bool TJwDocument::ComputeExtentsOf(const double* seed) {
         const TEntJwwBlockTree& node = EntBlockTree[i];
         if (node.defno < 0 || static_cast<size_t>(node.defno) >= defCount) continue;
         // A placement that is not finite carries every point out of range.
-        if (!FinitePlacement(node)) continue;
+        const TPlacement T = PlacementOf(node);
+        if (!T.Finite()) continue;
         const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(node.defno)];
         int64_t& walk = cost[static_cast<size_t>(node.defno)];
         if (walk < 0) walk = WalkCost(def);
@@ -378,7 +374,7 @@ bool TJwDocument::ComputeExtentsOf(const double* seed) {
         auto it = extremes.find(key);
         if (it == extremes.end()) {
             if ((budget -= walk) < 0) break;
-            ExtremeSink sink(Linear{node.r1, node.r2, node.r3, node.r4});
+            ExtremeSink sink(T);
             WalkDef(def, sink);
             it = extremes.emplace(key, sink.Result()).first;
         }
@@ -388,8 +384,9 @@ bool TJwDocument::ComputeExtentsOf(const double* seed) {
         double mx[4], my[4];
         bool usable = true;
         for (int k = 0; k < 4; ++k) {
-            mx[k] = node.x + node.r1 * e.px[k] + node.r2 * e.py[k];
-            my[k] = node.y + node.r3 * e.px[k] + node.r4 * e.py[k];
+            mx[k] = e.px[k];
+            my[k] = e.py[k];
+            T.Map(mx[k], my[k]);
             usable = usable && Usable(mx[k], my[k]);
         }
         if (usable) {
@@ -397,8 +394,9 @@ bool TJwDocument::ComputeExtentsOf(const double* seed) {
             continue;
         }
         if ((budget -= walk) < 0) break;
-        auto placed = [&box, &node](double x, double y) {
-            box.Extend(node.x + node.r1 * x + node.r2 * y, node.y + node.r3 * x + node.r4 * y);
+        auto placed = [&box, &T](double x, double y) {
+            T.Map(x, y);
+            box.Extend(x, y);
         };
         WalkDef(def, placed);
     }

@@ -11,44 +11,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "jww/EntityLists.h"
 #include "jww/jwwtype.h"
 
 namespace talvine {
 
 class ArchiveReader;
 class ArchiveWriter;
-
-// References to one entity list: the document's top level or the members of
-// one block definition. The section reader and writer work on either;
-// TEntityView is the read-only form (the writer, the tally, pictures).
-template <bool kReadOnly>
-struct TEntityListsOf {
-    template <class T>
-    using Array = std::conditional_t<kReadOnly, const TArray<T>&, TArray<T>&>;
-    using Count = std::conditional_t<kReadOnly, const int32_t&, int32_t&>;
-    Array<TEntJwwNo> No;
-    Array<TEntJwwLine> Line;
-    Count LineN;
-    Array<TEntJwwEnko> Enko;
-    Count EnkoN;
-    Array<TEntJwwTen> Ten;
-    Count TenN;
-    Array<TEntJwwMoji> Moji;
-    Count MojiN;
-    Array<TEntJwwSunpo> Sunpo;
-    Count SunpoN;
-    Array<TEntJwwSolid> Solid;
-    Count SolidN;
-    Array<TEntJwwBlock> Block;
-    Count BlockN;
-};
-using TEntityLists = TEntityListsOf<false>;
-using TEntityView = TEntityListsOf<true>;
-TEntityLists ListsOf(TEntJwwBlockDef& def);
-TEntityView ListsOf(const TEntJwwBlockDef& def);
-// Cuts each of the seven entity lists (not the order list) to its count;
-// with release, spare room is given back (see TrimTo).
-void TrimLists(const TEntityLists& L, bool release);
 
 // Values of the drawing or figure read last, for the display's text
 // special codes (process-wide; only the display reads them).

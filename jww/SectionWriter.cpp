@@ -12,6 +12,7 @@
 #include "jww/JwDocument.h"
 #include "jww/JwwFormat.h"
 #include "util/Func_2.h"
+#include "util/ImageText.h"
 
 namespace talvine {
 
@@ -62,11 +63,10 @@ std::u16string_view PrepareText(const std::u16string& text, int opt, bool entity
     if (opt & 16) s = ApplyTextSubstitution(s);
     if (!entityText) return s;
     if ((opt & 8) && StartsWith(s, kBoundImageTextPrefix)) s = kImageTextPrefix + s.substr(kBoundImageTextPrefix.size());
-    if ((opt & 1) && StartsWith(s, kImageTextPrefix)) {
-        const size_t comma = s.find(u',');
-        if (comma != std::u16string::npos) {
-            const std::u16string path = s.substr(kImageTextPrefix.size(), comma - kImageTextPrefix.size());
-            s = kImageTextPrefix + ExtractFileNameSafe(path) + s.substr(comma);
+    if (opt & 1) {
+        if (std::optional<TImageText> image = SplitImageText(s)) {
+            image->name = ExtractFileNameSafe(image->name);
+            s = image->Text();
         }
     }
     return s;

@@ -662,48 +662,4 @@ int LineTypeDashes(uint32_t pattern, double unit, double out[32]) {
     return count;
 }
 
-// ---- Image texts -------------------------------------------------------
-
-bool HasImagePrefix(const std::u16string& text) {
-    return text.compare(0, kImageTextPrefix.size(), kImageTextPrefix) == 0;
-}
-
-TImageTextInfo ParseImageText(const std::u16string& text) {
-    TImageTextInfo info;
-    if (!HasImagePrefix(text)) return info;
-    size_t comma = text.find(u',', kImageTextPrefix.size());
-    if (comma == std::u16string::npos) return info;
-    info.name = text.substr(kImageTextPrefix.size(), comma - kImageTextPrefix.size());
-    const std::u16string rest = text.substr(comma + 1);
-
-    auto store = [&info](int index, const std::u16string& field) {
-        if (index < 6)
-            info.d[index] = StrToFloatDef0(field);
-        else
-            info.n[index - 6] = StrToIntDef0(field);
-    };
-
-    if (rest.find(u',') == std::u16string::npos) {
-        info.d[0] = StrToFloatDef0(rest);
-        info.d[1] = info.d[0];
-    } else {
-        size_t pos = 0;
-        for (int index = 0; index < 9; ++index) {
-            size_t next = rest.find(u',', pos);
-            if (next == std::u16string::npos) {
-                store(index, rest.substr(pos));
-                break;
-            }
-            store(index, rest.substr(pos, next - pos));
-            if (index >= 1) info.result = 0;
-            pos = next + 1;
-        }
-    }
-    if (info.n[0] != -1) {
-        if (info.n[1] == -1) info.n[1] = 0;
-        if (info.n[2] == -1) info.n[2] = 0;
-    }
-    return info;
-}
-
 }  // namespace talvine

@@ -152,21 +152,4 @@ uint32_t ColorRefToArgb(uint32_t colorRef);
 // its shortest period; returns the number of values written to out (<= 32).
 int LineTypeDashes(uint32_t pattern, double unit, double out[32]);
 
-// ---- Image texts -------------------------------------------------------
-
-// A text that begins "^@BM" places an image; "^@BM%temp%" names an image
-// the drawing carries (a bound image).
-inline const std::u16string kImageTextPrefix = u"^@BM";
-inline const std::u16string kBoundImageTextPrefix = u"^@BM%temp%";
-// True when the text begins "^@BM": it places an image.
-bool HasImagePrefix(const std::u16string& text);
-
-struct TImageTextInfo {
-    int result = 1;              // 1 when the text holds at most two numbers
-    std::u16string name;         // image path between "^@BM" and the first comma
-    double d[6] = {0, 0, 0, 0, 1.0, 0};  // numbers 1..6
-    int32_t n[3] = {-1, -1, -1};         // numbers 7..9
-};
-TImageTextInfo ParseImageText(const std::u16string& text);
-
 }  // namespace talvine

@@ -251,33 +251,6 @@ TEST(Patterns, LineTypeDashes) {
     EXPECT_EQ(out[30], 1.0);
 }
 
-TEST(ImageText, ParseImageText) {
-    struct {
-        std::u16string text;
-        int result;
-        std::u16string name;
-        std::vector<double> d;
-        std::vector<int32_t> n;
-    } cases[] = {
-        {u"^@BMimg.bmp,100,80", 1, u"img.bmp", {100, 80, 0, 0, 1, 0}, {-1, -1, -1}},
-        {u"^@BMC:\\a\\p.jpg,50.5", 1, u"C:\\a\\p.jpg", {50.5, 50.5, 0, 0, 1, 0}, {-1, -1, -1}},
-        {u"^@BMp,1,2,3,4,5,6,7,8,9,junk,10", 0, u"p", {1, 2, 3, 4, 5, 6}, {7, 8, 9}},
-        {u"^@BMp,1,2,3,4,5,6,7", 0, u"p", {1, 2, 3, 4, 5, 6}, {7, 0, 0}},
-        {u"^@BMp,1,2,x", 0, u"p", {1, 2, 0, 0, 1, 0}, {-1, -1, -1}},
-        {u"^@BMp,1,", 1, u"p", {1, 0, 0, 0, 1, 0}, {-1, -1, -1}},
-        {u"^@BMnocomma", 1, u"", {0, 0, 0, 0, 1, 0}, {-1, -1, -1}},
-        {u"^@B,1,2", 1, u"", {0, 0, 0, 0, 1, 0}, {-1, -1, -1}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Show(c.text));
-        TImageTextInfo i = ParseImageText(c.text);
-        EXPECT_EQ(i.result, c.result);
-        EXPECT_EQ(i.name, c.name);
-        EXPECT_EQ(std::vector<double>(i.d, i.d + 6), c.d);
-        EXPECT_EQ(std::vector<int32_t>(i.n, i.n + 3), c.n);
-    }
-}
-
 TEST(FileNames, OsPaths) {
     const std::string sep(1, platform::PathSeparator());
     EXPECT_EQ(AddPathDelim("a\\"), "a\\");
