@@ -140,9 +140,9 @@ void TBatchRun::Convert(platform::File& file, Doc& doc, TFileResult& r, bool ski
         TJwDocument::TWrittenFile written;
         // What the output must hold is tallied on a second thread while it
         // is written: the write only reads the document.
-        std::future<TJwDocument::TWrittenTally> tally;
+        std::future<TWrittenTally> tally;
         if (verifyOutputs)
-            tally = RunAside(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return doc.WrittenTally(); });
+            tally = RunAside(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return WrittenTallyOf(doc); });
         auto write = [&](platform::File& file) {
             doc.WriteTo(file, ver, written);
             r.unplacedDefinitions = written.definitionsLeftOut;
@@ -151,7 +151,7 @@ void TBatchRun::Convert(platform::File& file, Doc& doc, TFileResult& r, bool ski
         std::function<std::string(const std::string&)> verify;
         if (verifyOutputs) {
             verify = [&](const std::string& tmp) {
-                const TJwDocument::TWrittenTally expected = tally.get();
+                const TWrittenTally expected = tally.get();
                 // The converted document is not needed any more: the output
                 // is read back into it, whose arrays are already in memory.
                 // The list of the bound images its read extracted is set

@@ -17,8 +17,8 @@ const char* const kKindNames[8] = {"", "lines", "arcs", "points", "texts", "dime
 constexpr long long kSumAlongsideFrom = 1 << 20;
 
 std::string Compare(const TJwDocument& back, const TJwDocument::TWrittenFile& written,
-                    const TJwDocument::TWrittenTally& tally) {
-    const TJwDocument::TWrittenTally read = back.WrittenTally();
+                    const TWrittenTally& tally) {
+    const TWrittenTally read = WrittenTallyOf(back);
     const int64_t dimensions = read.top[kEntSunpo] + read.blocks[kEntSunpo];
     if (dimensions > 0) return std::to_string(dimensions) + " dimensions are left in the output";
     if (std::string d = TallyDifference(tally, read); !d.empty()) return d;
@@ -34,7 +34,7 @@ std::string Compare(const TJwDocument& back, const TJwDocument::TWrittenFile& wr
 
 }  // namespace
 
-std::string TallyDifference(const TJwDocument::TWrittenTally& written, const TJwDocument::TWrittenTally& back) {
+std::string TallyDifference(const TWrittenTally& written, const TWrittenTally& back) {
     if (written.definitions != back.definitions)
         return "block definitions: " + std::to_string(written.definitions) + " written, " +
                std::to_string(back.definitions) + " read back";
@@ -53,7 +53,7 @@ std::string TallyDifference(const TJwDocument::TWrittenTally& written, const TJw
 
 template <class Doc>
 std::string VerifyOutput(Doc& back, const std::string& path, const TJwDocument::TWrittenFile& written,
-                         const TJwDocument::TWrittenTally& tally) {
+                         const TWrittenTally& tally) {
     // The bytes of a large file are summed on a second thread while this
     // one reads them back.
     uint32_t fileChecksum = 0;
@@ -76,8 +76,8 @@ std::string VerifyOutput(Doc& back, const std::string& path, const TJwDocument::
 }
 
 template std::string VerifyOutput<TJwwData>(TJwwData&, const std::string&, const TJwDocument::TWrittenFile&,
-                                            const TJwDocument::TWrittenTally&);
+                                            const TWrittenTally&);
 template std::string VerifyOutput<TJwsData>(TJwsData&, const std::string&, const TJwDocument::TWrittenFile&,
-                                            const TJwDocument::TWrittenTally&);
+                                            const TWrittenTally&);
 
 }  // namespace talvine

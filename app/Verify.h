@@ -13,6 +13,7 @@
 #include <string>
 
 #include "jww/JwDocument.h"
+#include "jww/WrittenTally.h"
 
 namespace talvine {
 
@@ -23,10 +24,10 @@ namespace talvine {
 // file; back's image switches are as they were afterwards.
 template <class Doc>
 std::string VerifyOutput(Doc& back, const std::string& path, const TJwDocument::TWrittenFile& written,
-                         const TJwDocument::TWrittenTally& tally);
+                         const TWrittenTally& tally);
 
 // The first difference between a tally of what was written and one of
 // what was read back, in words; "" when there is none.
-std::string TallyDifference(const TJwDocument::TWrittenTally& written, const TJwDocument::TWrittenTally& back);
+std::string TallyDifference(const TWrittenTally& written, const TWrittenTally& back);
 
 }  // namespace talvine

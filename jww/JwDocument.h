@@ -163,20 +163,6 @@ public:
     // began (0 when nothing was read).
     int64_t HeaderSize = 0;
 
-    // What FileOut writes, entries by kind (index EntKind, kEntLine to
-    // kEntBlock): at the top level, and in the definitions it keeps (the
-    // referenced ones), with a hash of their places (coordinates,
-    // radii, angles, sizes; every kind in drawing order). A file read back
-    // has the tally it was written with.
-    struct TWrittenTally {
-        int64_t top[8] = {};
-        int64_t blocks[8] = {};
-        uint64_t places[8] = {};
-        int32_t definitions = 0;
-        bool operator==(const TWrittenTally&) const = default;
-    };
-    TWrittenTally WrittenTally() const;
-
     TEntityLists TopLists();
     TEntityView TopLists() const;
 
@@ -447,29 +433,6 @@ public:
     // ring). Text sizes, flattening and angles stay.
     void ScaleEntALL(double cx, double cy, double sc);
 
-protected:
-    // Scale denominator (adScale) of a layer group; 0 when there is no such
-    // group. Dimension values exploded out of blocks are measured with it.
-    double LayerGroupScale(int group) const;
-
-    // What the drawing and the figure supply to the flows above.
-    virtual void ReadHeader(ArchiveReader& in) = 0;
-    virtual void WriteHeader(ArchiveWriter& out, int ver) const = 0;
-    // The version a file is written in when version Ver is asked for; it
-    // decides every layout rule.
-    virtual int OutputVersion(int Ver) const { return Ver; }
-    // What follows the block definitions in a file.
-    virtual void ReadTrailer(ArchiveReader&) {}
-    virtual void WriteTrailer(ArchiveWriter&, int /*ver*/, TWrittenFile&) const {}
-    // The drawing information a file read publishes.
-    virtual TDrawingInfo DrawingInfo(const std::string& fileName) const = 0;
-    // The point the extents start at, when the document has one.
-    virtual bool ExtentSeed(double& x, double& y) const {
-        (void)x, (void)y;
-        return false;
-    }
-
-public:
     // ---- Element counts (ElementCounts.cpp) ----
 
     // Entity counts of a loaded document. n1 lines, n2 arcs, n3 points that
@@ -530,6 +493,27 @@ public:
     std::string ImagePath(const std::u16string& name) const;
 
 protected:
+    // Scale denominator (adScale) of a layer group; 0 when there is no such
+    // group. Dimension values exploded out of blocks are measured with it.
+    double LayerGroupScale(int group) const;
+
+    // What the drawing and the figure supply to the flows above.
+    virtual void ReadHeader(ArchiveReader& in) = 0;
+    virtual void WriteHeader(ArchiveWriter& out, int ver) const = 0;
+    // The version a file is written in when version Ver is asked for; it
+    // decides every layout rule.
+    virtual int OutputVersion(int Ver) const { return Ver; }
+    // What follows the block definitions in a file.
+    virtual void ReadTrailer(ArchiveReader&) {}
+    virtual void WriteTrailer(ArchiveWriter&, int /*ver*/, TWrittenFile&) const {}
+    // The drawing information a file read publishes.
+    virtual TDrawingInfo DrawingInfo(const std::string& fileName) const = 0;
+    // The point the extents start at, when the document has one.
+    virtual bool ExtentSeed(double& x, double& y) const {
+        (void)x, (void)y;
+        return false;
+    }
+
     // Extents of the entities, top level and placed block contents, into
     // myMinWx .. myMaxWy. With a seed point the box starts there; without
     // one it starts at the first point the drawing's own rules give (see

@@ -11,6 +11,7 @@
 #include "jww/EntityRecords.h"
 #include "jww/JwDocument.h"
 #include "jww/JwwFormat.h"
+#include "jww/WrittenTally.h"
 #include "util/Func_2.h"
 #include "util/ImageText.h"
 
@@ -263,7 +264,7 @@ void AddPlacesOf(const TEntityView& L, const TEntJwwNo& e, uint64_t* places) {
 
 }  // namespace
 
-TJwDocument::TWrittenTally TJwDocument::WrittenTally() const {
+TWrittenTally WrittenTallyOf(const TJwDocument& doc) {
     TWrittenTally t;
     auto tally = [&t](const TEntityView& L, int32_t n, int64_t* into) {
         const int32_t m = std::min<int32_t>(n, static_cast<int32_t>(L.No.size()));
@@ -274,10 +275,10 @@ TJwDocument::TWrittenTally TJwDocument::WrittenTally() const {
             AddPlacesOf(L, e, t.places);
         }
     };
-    tally(TopLists(), HeaderN1(), t.top);
-    const int32_t defs = std::min<int32_t>(HeaderN2(), static_cast<int32_t>(EntBlockDef.size()));
+    tally(doc.TopLists(), doc.HeaderN1(), t.top);
+    const int32_t defs = std::min<int32_t>(doc.HeaderN2(), static_cast<int32_t>(doc.EntBlockDef.size()));
     for (int32_t i = 0; i < defs; ++i) {
-        const TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(i)];
+        const TEntJwwBlockDef& d = doc.EntBlockDef[static_cast<size_t>(i)];
         if (!d.ref_flag) continue;
         ++t.definitions;
         tally(ListsOf(d), d.N, t.blocks);
