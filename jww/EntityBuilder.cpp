@@ -5,6 +5,11 @@
 // maker below and hand it to AddTop (the top level; EntNo and the arrays
 // grow in steps of 1000) or AddToDef (definition bdn; steps of 500).
 //
+// The file is long because the builder's public list is: each kind has its
+// top-level and definition twins, texts two forms, dimensions five, solids
+// six, each with the full list of attribute parameters. Each operation is a
+// line or two into one maker; the makers and attribute rules come first.
+//
 // fl bits and the sFlg bits they set, by kind (base value first):
 //
 //   bit    line    arc/point  text    solid/insert/def  dim. line  dim. point
