@@ -230,8 +230,14 @@ int main(int argc, char** argv) {
         for (int i = 2; i < argc; ++i) rc |= ShowFile(argv[i]);
         return rc;
     }
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: talvine-examples DIR | --show FILE...\n");
+    const std::string usage = "usage: talvine-examples DIR | --show FILE...\n";
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(usage.c_str(), stdout);
+        return 0;
+    }
+    // An option it does not know is no folder to write into.
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fputs(usage.c_str(), stderr);
         return 2;
     }
     const std::string dir = AddPathDelim(argv[1]);
