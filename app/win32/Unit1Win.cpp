@@ -1,6 +1,7 @@
 // The main window TForm1 as a native Windows window: the same form as the
 // Qt window (captions, the 464 x 442 client area, no maximise button, the
-// tab strip at the bottom, "ＭＳ ゴシック" 13 px), built from the system's own
+// tab strip at the bottom, "ＭＳ ゴシック" 13 px where that font is installed, else the
+// system's message font: WindowFont.h), built from the system's own
 // controls. Its logic is TForm1Core's (app/Form1Core.h); this file creates
 // the controls, implements TForm1View over them and forwards their events.
 //
@@ -23,6 +24,7 @@
 
 #include "app/Form1Core.h"
 #include "app/Settings.h"
+#include "app/win32/WindowFont.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
 
@@ -331,11 +333,9 @@ bool TForm1::Create(int nCmdShow, const std::vector<std::string>& arguments) {
 }
 
 void TForm1::CreateFonts() {
-    auto make = [this](int px, bool underline) {
-        return CreateFontW(-Scale(px), 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, SHIFTJIS_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                           W(u"ＭＳ ゴシック"));
-    };
+    // The face is chosen once; the sizes follow the window's dots per inch.
+    static const LOGFONTW face = WindowFontFace();
+    auto make = [this](int px, bool underline) { return CreateWindowFont(face, Scale(px), underline); };
     for (HFONT f : {font_, smallFont_, linkFont_})
         if (f) DeleteObject(f);
     font_ = make(13, false);
