@@ -402,30 +402,10 @@ int RunConversion(TCliOptions& o) {
     platform::SetCleanupFolder(work);
 
     const bool counter = !o.quiet && platform::StdoutIsTerminal();
-    std::vector<std::u16string> pending;  // the lines of the file or skipped input in progress
+    std::vector<std::u16string> pending;  // the lines of the file in progress
     bool inFile = false;
     int index = 0, total = 0;
     TRunSummary sofar;  // for the termination texts
-    auto flush = [&](bool shown, bool numbered) {
-        inFile = false;
-        if (shown) {
-            std::string text;
-            for (size_t k = 0; k < pending.size(); ++k) {
-                if (k == 0 && numbered) {
-                    text += '[';
-                    text += std::to_string(index + 1);
-                    text += '/';
-                    text += std::to_string(total);
-                    text += "] ";
-                }
-                text += Utf8(pending[k]) + "\n";
-            }
-            Out(text);
-            std::fflush(stdout);
-        }
-        pending.clear();
-    };
-
     TRunCallbacks cb;
     cb.log = [&](const std::u16string& line) {
         if (inFile) pending.push_back(line);
@@ -458,7 +438,23 @@ int RunConversion(TCliOptions& o) {
                                       InterruptedEnglish(t.left, n) + "talvine-cli: " + SummaryTextEnglish(t) + "\n");
     };
     cb.fileDone = [&](const TFileResult& r) {
-        flush(!o.quiet || !(r.done || r.unchanged || r.resumed), counter);
+        inFile = false;
+        if (!o.quiet || !(r.done || r.unchanged || r.resumed)) {
+            std::string text;
+            for (size_t k = 0; k < pending.size(); ++k) {
+                if (k == 0 && counter) {
+                    text += '[';
+                    text += std::to_string(index + 1);
+                    text += '/';
+                    text += std::to_string(total);
+                    text += "] ";
+                }
+                text += Utf8(pending[k]) + "\n";
+            }
+            Out(text);
+            std::fflush(stdout);
+        }
+        pending.clear();
         if (!r.done && !r.unchanged && !r.resumed)
             Err("talvine-cli: " + r.src + ": " + FailureTextEnglish(r.failure, r.detail) + "\n");
         report.Add(r);

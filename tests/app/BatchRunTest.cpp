@@ -2,6 +2,7 @@
 // fail, all without a window.
 #include "app/BatchRun.h"
 #include "app/FileInfo.h"
+#include "app/RunReport.h"
 
 #ifdef _WIN32
 #include "util/WindowsApi.h"
@@ -822,6 +823,40 @@ TEST(BatchRun, APreparedFolderIsCreatedOnceOrStopsTheRunBeforeTheFirstFile) {
     EXPECT_EQ(s.folderFailure, TFileFailure::kCannotMakeFolder);
     EXPECT_EQ(f.message, u"保存先のフォルダを作れません：" + U(f.out.File("file/sub")));
     EXPECT_TRUE(f.log.empty());
+}
+
+// A report's rows: quoted where CSV needs it, escaped in JSON, and the
+// made parts only for a file that was converted.
+TEST(RunReport, RowsOfEachResult) {
+    TFileResult done;
+    done.src = "a \"b\", c.jww";
+    done.dst = "out/a.jww";
+    done.done = true;
+    done.counts = {4, 10, 3, 12};
+    done.unplacedDefinitions = 1;
+    done.bytesIn = 200;
+    done.bytesOut = 180;
+    done.milliseconds = 1.25;
+    TFileResult failed;
+    failed.src = "x\ny.jww";
+    failed.failure = TFileFailure::kDamaged;
+    failed.counts = {2, 0, 0, 0};
+    const TIntake::Refusal refusal{"notes.txt", TIntake::Refusal::kNotJwFile};
+    using F = TRunReport::Format;
+    EXPECT_EQ(TRunReport::Row(F::kCsv, done), "\"a \"\"b\"\", c.jww\",out/a.jww,converted,,4,10,3,12,1,200,180,1.2\r\n");
+    EXPECT_EQ(TRunReport::Row(F::kCsv, failed),
+              "\"x\ny.jww\",,failed,ファイルが壊れているか、途中で切れています,2,0,0,0,0,0,0,0.0\r\n");
+    EXPECT_EQ(TRunReport::Row(F::kCsv, refusal),
+              "notes.txt,,skipped,.jww・.jws のファイルではありません,0,0,0,0,0,0,0,0.0\r\n");
+    EXPECT_EQ(TRunReport::Row(F::kJsonLines, done),
+              "{\"source\":\"a \\\"b\\\", c.jww\",\"output\":\"out/a.jww\",\"result\":\"converted\",\"reason\":\"\","
+              "\"dimensions\":4,\"lines\":10,\"texts\":3,\"points\":12,\"unplaced_definitions\":1,\"bytes_in\":200,"
+              "\"bytes_out\":180,\"milliseconds\":1.2}\n");
+    EXPECT_NE(TRunReport::Row(F::kJsonLines, failed).find("\"source\":\"x\\ny.jww\""), std::string::npos);
+    TRunReport::Format format;
+    EXPECT_TRUE(TRunReport::FormatOf("run.CSV", format) && format == F::kCsv);
+    EXPECT_TRUE(TRunReport::FormatOf("run.json", format) && format == F::kJsonLines);
+    EXPECT_FALSE(TRunReport::FormatOf("run.txt", format));
 }
 
 TEST(WorkFolder, IsPrivateAndRemovedWhenEmpty) {

