@@ -852,7 +852,7 @@ TEST(RunReport, RowsOfEachResult) {
               "{\"source\":\"a \\\"b\\\", c.jww\",\"output\":\"out/a.jww\",\"result\":\"converted\",\"reason\":\"\","
               "\"dimensions\":4,\"lines\":10,\"texts\":3,\"points\":12,\"unplaced_definitions\":1,\"bytes_in\":200,"
               "\"bytes_out\":180,\"milliseconds\":1.2}\n");
-    EXPECT_NE(TRunReport::Row(F::kJsonLines, failed).find("\"source\":\"x\\ny.jww\""), std::string::npos);
+    EXPECT_NE(TRunReport::Row(F::kJsonLines, failed).find("\"source\":\"x\\u000ay.jww\""), std::string::npos);
     TRunReport::Format format;
     EXPECT_TRUE(TRunReport::FormatOf("run.CSV", format) && format == F::kCsv);
     EXPECT_TRUE(TRunReport::FormatOf("run.json", format) && format == F::kJsonLines);
