@@ -290,8 +290,9 @@ TFileResult TBatchRun::ProcessFile(TRunPlan& plan, size_t i) {
         // An output that is not older than its source was made from it.
         const long long srcTime = platform::FileModifiedTime(src);
         std::string found;
-        if (plan.besideSource) {
-            // Beside the source every output has a branch number: any of them.
+        if (plan.besideSource || candidate == src) {
+            // Beside the source (also a tree kept over itself) every output
+            // has a branch number: any of them.
             GetBranchFileName(src, [&](const std::string& p) {
                 if (!FileExistsAt(p)) return false;
                 if (p != src && found.empty() && platform::FileModifiedTime(p) >= srcTime) found = p;

@@ -744,6 +744,21 @@ INSTANTIATE_TEST_SUITE_P(
                        return a;
                    },
                    true, u"変換済み（出力あり）", ""},
+        ResumeCase{"OutputFolderIsTheSourcesOwn", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       f.settings.specifiedDir = f.src.path();  // the source is not its own output
+                       const std::string a = f.Drawing("a.jww");
+                       Age(a, -60);
+                       WriteAll(f.src.File("a~1.jww"), Bytes{'x'});
+                       return a;
+                   },
+                   true, u"変換済み（出力あり）", ""},
+        ResumeCase{"OutputFolderIsTheSourcesOwnNothingYet", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       f.settings.specifiedDir = f.src.path();
+                       return f.Drawing("a.jww");
+                   },
+                   false, u"変換完了", ""},
         ResumeCase{"EarlierOutputWithoutDimensions", TOutputFolder::kSource,
                    [](RunFixture& f) {
                        f.Drawing("plan.jww");
