@@ -1,9 +1,11 @@
 #include "app/BatchRun.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <future>
 #include <new>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 
@@ -14,6 +16,7 @@
 #include "jww/Archive.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
+#include "util/TempFile.h"
 
 namespace talvine {
 
@@ -205,7 +208,9 @@ std::u16string TBatchRun::RunProc1(const std::string& src, std::string& dst, boo
 }
 
 void TRunSummary::Add(const TFileResult& r) {
-    if (r.unchanged) {
+    if (r.resumed) {
+        ++resumed;
+    } else if (r.unchanged) {
         ++unchanged;
     } else if (r.done) {
         ++converted;
@@ -216,55 +221,201 @@ void TRunSummary::Add(const TFileResult& r) {
     }
 }
 
+namespace {
+
+// "plan~3.jww" beside "plan.jww" (or "plan.JWW"): named as an output of an
+// earlier run beside its source.
+bool NamedAsEarlierOutput(const std::string& src) {
+    const std::string name = FileNamePart(src);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return false;
+    const std::string stem = name.substr(0, dot), ext = name.substr(dot);
+    const size_t tilde = stem.find_last_of('~');
+    if (tilde == std::string::npos || tilde == 0 || tilde + 1 == stem.size() || stem.size() - tilde - 1 > 5 ||
+        stem[tilde + 1] == '0')
+        return false;
+    for (size_t k = tilde + 1; k < stem.size(); ++k)
+        if (stem[k] < '0' || stem[k] > '9') return false;
+    const std::string base = FolderPart(src) + stem.substr(0, tilde);
+    std::string upper = ext;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    std::string lower = ext;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return FileExistsAt(base + ext) || FileExistsAt(base + upper) || FileExistsAt(base + lower);
+}
+
+}  // namespace
+
+// What every file of a run shares. The folders whose leftovers were removed
+// are the only state that files change.
+struct TBatchRun::TRunPlan {
+    const TIntake& input;
+    const TRunSettings& settings;
+    std::string folder;  // the common output folder, with its separator; unused beside the sources
+    bool besideSource = false;
+    std::set<std::string> tidied;
+    // The output folder of file i, with its separator ("" for the current
+    // folder), and its output's name before any branch number.
+    std::string OutputFolder(size_t i) const {
+        if (besideSource) return FolderPart(input.files[i]);
+        return folder + (i < input.subfolders.size() ? input.subfolders[i] : std::string());
+    }
+    std::string Candidate(size_t i) const {
+        return besideSource ? input.files[i] : OutputFolder(i) + FileNamePart(input.files[i]);
+    }
+    // Removes the leftovers of killed processes in folder, once a run.
+    void Tidy(const std::string& f) {
+        if (tidied.insert(f).second) RemoveStaleOutputs(f);
+    }
+};
+
+TFileResult TBatchRun::ProcessFile(TRunPlan& plan, size_t i) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::string& src = plan.input.files[i];
+    const TRunSettings& s = plan.settings;
+    const bool inTree = !plan.besideSource && i < plan.input.subfolders.size() && !plan.input.subfolders[i].empty();
+    const std::string outFolder = plan.OutputFolder(i);
+    const std::string candidate = plan.Candidate(i);
+    const long long bytesIn = std::max(0LL, platform::FileSize(src));
+    auto finish = [&](TFileResult r) {
+        r.bytesIn = bytesIn;
+        if (r.done) r.bytesOut = std::max(0LL, platform::FileSize(r.dst));
+        r.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        return r;
+    };
+
+    if (s.resume) {
+        // An output that is not older than its source was made from it.
+        const long long srcTime = platform::FileModifiedTime(src);
+        std::string found;
+        if (plan.besideSource || candidate == src) {
+            // Beside the source (also a tree kept over itself) every output
+            // has a branch number: any of them.
+            GetBranchFileName(src, [&](const std::string& p) {
+                if (!FileExistsAt(p)) return false;
+                if (p != src && found.empty() && platform::FileModifiedTime(p) >= srcTime) found = p;
+                return true;
+            });
+        } else if (FileExistsAt(candidate) && platform::FileModifiedTime(candidate) >= srcTime) {
+            found = candidate;
+        }
+        if (srcTime >= 0 && !found.empty()) {
+            TFileResult r;
+            r.src = src;
+            r.dst = found;
+            r.resumed = true;
+            return finish(r);
+        }
+    }
+
+    // The tree below the output folder: created as needed, never over a file.
+    if (platform::DirExists(outFolder.empty() ? "." : outFolder)) {
+        plan.Tidy(outFolder);
+    } else if (inTree && !platform::ForceDirectories(outFolder)) {
+        TFileResult r;
+        r.src = src;
+        r.dst = candidate;
+        r.failure = TFileFailure::kCannotMakeFolder;
+        r.detail = outFolder;
+        return finish(r);
+    }
+
+    // An output of an earlier run beside its source is converted again
+    // only when it holds dimensions (then it is a drawing of its own).
+    const bool earlier = s.resume && NamedAsEarlierOutput(src);
+    // All branch numbers taken: nothing may be overwritten, so the file fails.
+    TFileResult r =
+        ConvertFile(src, GetBranchFileName(candidate), s.referencePoints, s.skipUnchanged || earlier);
+    if (earlier && r.unchanged) {
+        r.unchanged = false;
+        r.resumed = true;
+        r.dst.clear();  // it is an output itself
+    }
+    return finish(r);
+}
+
 TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettings& settings,
                                const TRunCallbacks& cb) {
+    if (files.empty()) return TRunSummary{};
+    TIntake input;
+    input.files = files;
+    return RunProc(input, settings, cb);
+}
+
+TRunSummary TBatchRun::RunProc(const TIntake& input, TRunSettings& settings, const TRunCallbacks& cb) {
     TRunSummary summary;
-    if (files.empty()) return summary;
+    const std::vector<std::string>& files = input.files;
     verifyOutputs = settings.verify;
     auto log = [&](const std::u16string& line) {
         if (cb.log) cb.log(line);
     };
 
     std::string folder;
-    switch (settings.folderMode) {
-        case TOutputFolder::kDesktop: folder = AddPathDelim(settings.desktopDir); break;
-        case TOutputFolder::kDocuments: folder = AddPathDelim(settings.documentsDir); break;
-        case TOutputFolder::kSource: break;
-        case TOutputFolder::kSpecified:
-            if (settings.specifiedDir.empty()) {
-                // An empty box names no folder at all (not the root).
-                if (cb.folderMissing) cb.folderMissing(kFolderEmptyMessage);
-                return summary;
+    bool created = false;
+    if (!files.empty()) {
+        switch (settings.folderMode) {
+            case TOutputFolder::kDesktop: folder = AddPathDelim(settings.desktopDir); break;
+            case TOutputFolder::kDocuments: folder = AddPathDelim(settings.documentsDir); break;
+            case TOutputFolder::kSource: break;
+            case TOutputFolder::kSpecified:
+                if (settings.specifiedDir.empty()) {
+                    // An empty box names no folder at all (not the root).
+                    if (cb.folderMissing) cb.folderMissing(kFolderEmptyMessage);
+                    return summary;
+                }
+                folder = AddPathDelim(settings.specifiedDir);
+                if (!platform::DirExists(folder)) {
+                    if (!settings.prepareFolder) {
+                        if (cb.folderMissing)
+                            cb.folderMissing(std::u16string(kFolderMissingMessage) + u"\r\n" + U(folder));
+                        return summary;
+                    }
+                    created = platform::ForceDirectories(folder);
+                    if (!created) summary.folderFailure = TFileFailure::kCannotMakeFolder;
+                }
+                if (settings.prepareFolder && summary.folderFailure == TFileFailure::kNone) {
+                    // Found out once before the first file, not by every file.
+                    if (!platform::IsDirWritable(folder)) summary.folderFailure = TFileFailure::kOutputNotWritable;
+                }
+                if (summary.folderFailure != TFileFailure::kNone) {
+                    summary.folderDetail = settings.specifiedDir;
+                    if (cb.folderMissing) cb.folderMissing(FailureText(summary.folderFailure, summary.folderDetail));
+                    return summary;
+                }
+                break;
+            case TOutputFolder::kAskEveryTime: {
+                const TFolderAnswer answer =
+                    cb.askFolder ? cb.askFolder(settings.preFolder) : TFolderAnswer{TFolderAnswer::kNotShown, {}};
+                if (answer.status == TFolderAnswer::kNotShown) return summary;
+                if (answer.status == TFolderAnswer::kAccepted) settings.preFolder = AddPathDelim(answer.folder);
+                folder = settings.preFolder;
+                break;
             }
-            folder = AddPathDelim(settings.specifiedDir);
-            if (!platform::DirExists(folder)) {
-                if (cb.folderMissing) cb.folderMissing(std::u16string(kFolderMissingMessage) + u"\r\n" + U(folder));
-                return summary;
-            }
-            break;
-        case TOutputFolder::kAskEveryTime: {
-            const TFolderAnswer answer =
-                cb.askFolder ? cb.askFolder(settings.preFolder) : TFolderAnswer{TFolderAnswer::kNotShown, {}};
-            if (answer.status == TFolderAnswer::kNotShown) return summary;
-            if (answer.status == TFolderAnswer::kAccepted) settings.preFolder = AddPathDelim(answer.folder);
-            folder = settings.preFolder;
-            break;
         }
     }
     summary.started = true;
     summary.total = static_cast<int>(files.size());
-    if (cb.saveSettings) cb.saveSettings();
+    if (!files.empty() && cb.saveSettings) cb.saveSettings();
     if (cb.clearLog) cb.clearLog();
     if (cb.runStarting) cb.runStarting(summary.total);
+    if (created) log(FolderCreatedText(settings.specifiedDir));
 
+    // The inputs that are not converted, before the first file.
+    for (const TIntake::Refusal& refusal : input.refused) {
+        log(U(refusal.path));
+        log(kLogNothingWritten);
+        log(kLogResultPrefix + std::u16string(kResultSkipped));
+        log(std::u16string(kLogReasonPrefix).append(SkipText(refusal.kind)));
+        ++summary.skipped;
+        if (cb.inputSkipped) cb.inputSkipped(refusal);
+    }
+    if (files.empty()) log(kLogNoFiles);
+
+    TRunPlan plan{input, settings, folder, settings.folderMode == TOutputFolder::kSource, {}};
     // Leftovers of processes that were killed while writing here.
-    std::vector<std::string> tidied;
-    auto tidy = [&](const std::string& f) {
-        if (std::find(tidied.begin(), tidied.end(), f) != tidied.end()) return;
-        tidied.push_back(f);
-        RemoveStaleOutputs(f);
-    };
-    if (settings.folderMode != TOutputFolder::kSource) tidy(folder);
+    if (!plan.besideSource && !files.empty()) plan.Tidy(folder);
 
     for (size_t i = 0; i < files.size(); ++i) {
         const std::string& src = files[i];
@@ -275,18 +426,17 @@ TRunSummary TBatchRun::RunProc(const std::vector<std::string>& files, TRunSettin
             break;
         }
         if (cb.fileStarting) cb.fileStarting(static_cast<int>(i), summary.total, src);
-        if (settings.folderMode == TOutputFolder::kSource) tidy(FolderPart(src));
-        const std::string candidate =
-            settings.folderMode == TOutputFolder::kSource ? src : folder + FileNamePart(src);
-        // All branch numbers taken: nothing may be overwritten, so the file fails.
-        const TFileResult r =
-            ConvertFile(src, GetBranchFileName(candidate), settings.referencePoints, settings.skipUnchanged);
+        const TFileResult r = ProcessFile(plan, i);
         log(U(src));
-        if (r.unchanged) {
+        if (r.resumed) {
+            log(r.dst.empty() ? std::u16string(kLogNothingWritten) : kLogArrow + U(r.dst));
+            log(kLogResultPrefix + std::u16string(r.dst.empty() ? kResultEarlierOutput : kResultResumed));
+        } else if (r.unchanged) {
             log(kLogNothingWritten);
             log(kLogResultPrefix + std::u16string(kResultUnchanged));
         } else {
-            log(kLogArrow + U(r.dst.empty() ? candidate : r.dst));
+            const std::string shown = r.dst.empty() ? plan.Candidate(i) : r.dst;
+            log(kLogArrow + U(shown));
             log(kLogResultPrefix + std::u16string(r.done ? kResultDone : kResultFailed));
             if (r.done) {
                 log(std::u16string(kLogDetailPrefix).append(CountsText(r.counts)));

@@ -13,7 +13,13 @@
 // leaves out block definitions that nothing places, one line more that says
 // how many ("　未使用のブロック定義 66 を省略"). A file left alone
 // because it holds no dimensions (TRunSettings::skipUnchanged) logs its
-// source, "→ （書き出しなし）" and "　…… 変換不要（寸法なし）". When a run is
+// source, "→ （書き出しなし）" and "　…… 変換不要（寸法なし）"; one that a
+// resumed run finds converted (TRunSettings::resume) its source, "→ " and
+// the output found, and "　…… 変換済み（出力あり）" (an output of an earlier
+// run beside its source: "→ （書き出しなし）" and "　…… 変換済み（以前の出力）").
+// A named input that is not converted logs its path, "→ （書き出しなし）",
+// "　…… スキップ" and "　原因：…" before the first file; a run without any
+// file says so ("変換する .jww・.jws のファイルが見つかりませんでした"). When a run is
 // stopped between files, the stop line ("[ESC]を押しましたので中断します。"
 // unless the caller gives its own); at the end, one summary line.
 #pragma once
@@ -56,6 +62,15 @@ struct TRunSettings {
     std::string preFolder;     // last folder chosen in kAskEveryTime; updated by the run
     bool referencePoints = true;  // SXF reference points become temporary points
     bool verify = true;           // read every output back and check it before it gets its name
+    // Skip every source whose output (without a branch number) exists and
+    // is not older than the source, and every output of an earlier run
+    // beside its source ("plan~1.jww" beside "plan.jww") that holds no
+    // dimensions.
+    bool resume = false;
+    // kSpecified: a missing folder is created (and the log says so), and a
+    // folder that cannot be created or written stops the run before its
+    // first file (TRunSummary::folderFailure) instead of failing each file.
+    bool prepareFolder = false;
 };
 
 // What happened to one file.
@@ -64,10 +79,13 @@ struct TFileResult {
     std::string dst;      // the output path; "" when none could be named
     bool done = false;    // converted: the output exists
     bool unchanged = false;  // left alone: no dimensions and skipUnchanged
+    bool resumed = false;    // left alone: converted before (resume); dst is the output found, or ""
     TFileFailure failure = TFileFailure::kNone;
     std::string detail;   // what the failure concerns (see TFileFailure)
     TExplodeCounts counts;  // what the explode made, blocks included
     int32_t unplacedDefinitions = 0;  // block definitions nothing places, not written
+    long long bytesIn = 0, bytesOut = 0;  // sizes of the source and of the output made
+    double milliseconds = 0;              // the time the file took
 };
 
 struct TRunSummary {
@@ -77,10 +95,15 @@ struct TRunSummary {
     int converted = 0;
     int failed = 0;
     int unchanged = 0;     // left alone (skipUnchanged)
+    int resumed = 0;       // left alone: converted before (resume)
     int left = 0;          // not reached because the run was stopped
     int skipped = 0;       // refused before the run (set by the caller, for the summary)
     int64_t dimensions = 0;  // dissolved over the run
     int64_t unplacedDefinitions = 0;  // left out of the outputs over the run
+    // With prepareFolder: why the run did not start (kOutputNotWritable,
+    // kCannotMakeFolder), and the folder.
+    TFileFailure folderFailure = TFileFailure::kNone;
+    std::string folderDetail;
     // Counts one file's result in.
     void Add(const TFileResult& r);
 };
@@ -94,6 +117,8 @@ struct TRunCallbacks {
     std::function<void(int index, int total, const std::string& src)> fileStarting;
     // After each file's log lines.
     std::function<void(const TFileResult&)> fileDone;
+    // After the log lines of a named input that is not converted.
+    std::function<void(const TIntake::Refusal&)> inputSkipped;
     // The line logged when the run stops; the files not converted as its
     // argument. kLogAborted when not given.
     std::function<std::u16string(int left)> abortLine;
@@ -123,6 +148,11 @@ public:
 
     // Converts files in order. Nothing happens for an empty list.
     TRunSummary RunProc(const std::vector<std::string>& files, TRunSettings& settings, const TRunCallbacks& cb);
+    // Converts the files of an intake in order, each output in the tree of
+    // its subfolder below a common output folder; its refused inputs are
+    // logged and counted as skipped. An intake without files logs its
+    // refusals and that no file was found, and resolves no output folder.
+    TRunSummary RunProc(const TIntake& input, TRunSettings& settings, const TRunCallbacks& cb);
 
     // Converts src into a new file at dst (or, should dst be taken meanwhile,
     // at the next free branch name, which dst then holds). Returns
@@ -144,6 +174,12 @@ public:
     std::function<void(const std::string& tmp)> outputHook;
 
 private:
+    struct TRunPlan;
+    // All the work of file i of the plan apart from the log: its output's
+    // name (and folder), the resume check, the conversion, the sizes and the
+    // time. Depends on nothing but the plan (whose only changing state is
+    // the set of folders tidied) and the documents.
+    TFileResult ProcessFile(TRunPlan& plan, size_t i);
     // Empties the drawing document and deletes the images its read extracted.
     void JwwDataFree();
     // Reads the source (r.src, open in file) into doc, explodes it, writes

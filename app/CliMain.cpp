@@ -1,12 +1,14 @@
 // talvine-cli: converts drawings and figures from the command line.
 //
 //   talvine-cli [options] FILE|FOLDER...
-//   talvine-cli --info [--json|--brief] FILE...
+//   talvine-cli --info [-r] [--json|--brief] FILE|FOLDER...
 //
 // Prints the log of the run (UTF-8) as each file finishes, a reason for
 // every failed file on standard error, and a summary at the end. Exit
-// status: 0 when every file was converted, 1 when any failed or was
-// skipped (or the log could not be written), 2 on a usage error, 130 when
+// status: 0 when every file was converted or left alone as asked
+// (--skip-unchanged, --resume), 1 when any failed or a named input was
+// skipped (or the log or the report could not be written), 2 on a usage
+// error or an output folder that cannot be made or written, 130 when
 // interrupted.
 //
 // The options are parsed and the run is driven by CliMain(), which takes
@@ -21,6 +23,7 @@
 
 #include "app/BatchRun.h"
 #include "app/FileInfo.h"
+#include "app/RunReport.h"
 #include "app/Render.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -51,7 +54,7 @@ void Err(const std::string& text) { platform::WriteStd(platform::StdStream::kErr
 
 const char kUsage[] =
     "Usage: talvine-cli [options] FILE|FOLDER...\n"
-    "       talvine-cli --info [--json | --brief] FILE...\n"
+    "       talvine-cli --info [-r] [--json | --brief] FILE|FOLDER...\n"
     "       talvine-cli --render OUT.svg | --compare OUT.svg FILE\n"
     "       talvine-cli --render-dir DIR FILE...\n"
     "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
@@ -60,19 +63,29 @@ const char kUsage[] =
     "a branch number (plan~1.jww).\n"
     "\n"
     "Options:\n"
-    "  -o, --output-dir DIR     write the results into DIR (default: beside each source)\n"
+    "  -o, --output-dir DIR     write the results into DIR, created when missing\n"
+    "                           (default: beside each source); with -r the files of\n"
+    "                           a folder keep their subfolders below DIR\n"
     "  -r, --recursive          take the .jww and .jws files in named folders, at any depth\n"
     "      --skip-unchanged     write nothing for a file without dimensions\n"
+    "      --resume             skip every file whose output exists and is not older\n"
+    "                           than the file (to finish a stopped run), and outputs\n"
+    "                           of an earlier run beside their sources (plan~1.jww\n"
+    "                           without dimensions)\n"
+    "      --report FILE        write one row per file into FILE (.csv, UTF-8 with a\n"
+    "                           byte-order mark, or .jsonl / .json, one JSON object a\n"
+    "                           line); FILE must not exist yet\n"
     "      --no-verify          do not read each output back to check it (faster)\n"
     "      --reference-points   turn SXF reference points into temporary points (default)\n"
     "      --no-reference-points\n"
     "                           leave SXF reference points out\n"
-    "  -q, --quiet              print only failed files and the summary\n"
+    "  -q, --quiet              print only failed and skipped files and the summary\n"
     "      --info               convert nothing; describe each file instead: format and\n"
     "                           version, entities of the drawing and of placed blocks,\n"
     "                           what the conversion will make of the dimensions, layer\n"
     "                           group scales, extents, paper, block definitions, fonts\n"
-    "                           and bound images\n"
+    "                           and bound images; with -r also the files of folders,\n"
+    "                           and a summary at the end\n"
     "      --json               with --info: one JSON object per line and file\n"
     "      --render OUT.svg     convert nothing; draw the file as an SVG picture (OUT.svg\n"
     "                           must not exist yet)\n"
@@ -88,9 +101,13 @@ const char kUsage[] =
     "Ctrl-C stops the run before the next file.\n"
     "\n"
     "Exit status:\n"
-    "  0    every file was converted\n"
-    "  1    a file failed or was skipped, or the log could not be written\n"
-    "  2    usage error (unknown option, missing or unusable output folder)\n"
+    "  0    every file was converted, or left alone as asked (--skip-unchanged,\n"
+    "       --resume)\n"
+    "  1    a file failed, a named input was skipped (a folder without -r, a missing\n"
+    "       file, not a .jww or .jws file), or the log or the report could not be\n"
+    "       written\n"
+    "  2    usage error (unknown option, an output folder that cannot be created or\n"
+    "       written, a report that exists)\n"
     "  130  interrupted (Ctrl-C, or terminated)\n";
 
 struct TCliOptions {
@@ -100,6 +117,7 @@ struct TCliOptions {
     bool info = false, json = false, brief = false;
     bool conversionOption = false;
     bool help = false, version = false;
+    std::string reportFile;  // --report
     // Pictures instead of a conversion.
     std::string renderFile, renderDir, compareFile;
     TRenderOptions render;
@@ -124,7 +142,8 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
         } else if (a.rfind("--", 0) == 0) {
             const size_t eq = a.find('=');
             const std::string name = a.substr(0, eq);
-            if (name == "--output-dir" || name == "--render" || name == "--render-dir" || name == "--compare") {
+            if (name == "--output-dir" || name == "--render" || name == "--render-dir" || name == "--compare" ||
+                name == "--report") {
                 std::string value;
                 if (eq != std::string::npos) {
                     value = a.substr(eq + 1);
@@ -136,7 +155,10 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
                     return false;
                 }
                 if (name == "--output-dir") outputDir(value);
-                else if (name == "--render") o.renderFile = value;
+                else if (name == "--report") {
+                    o.reportFile = value;
+                    o.conversionOption = true;
+                } else if (name == "--render") o.renderFile = value;
                 else if (name == "--render-dir") o.renderDir = value;
                 else o.compareFile = value;
                 continue;
@@ -151,6 +173,7 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
             else if (a == "--recursive") o.recursive = true;
             else if (a == "--quiet") o.quiet = true;
             else if (a == "--skip-unchanged") o.settings.skipUnchanged = o.conversionOption = true;
+            else if (a == "--resume") o.settings.resume = o.conversionOption = true;
             else if (a == "--no-verify") {
                 o.settings.verify = false;
                 o.conversionOption = true;
@@ -201,7 +224,7 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
         error = "--json and --brief exclude each other";
         return false;
     }
-    if (o.info && (o.conversionOption || o.recursive)) {
+    if (o.info && o.conversionOption) {
         error = "--info converts nothing; it takes no conversion options";
         return false;
     }
@@ -248,8 +271,18 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
             error = "-o names a file, not a folder: " + dir;
             return false;
         }
-        if (!platform::DirExists(dir)) {
-            error = "the output folder does not exist: " + dir;
+        // A missing folder is created by the run, once there is a file to convert.
+        o.settings.prepareFolder = true;
+    }
+    if (!o.reportFile.empty()) {
+        TRunReport::Format format;
+        if (!TRunReport::FormatOf(o.reportFile, format)) {
+            error = "the report must be named .csv, .jsonl or .json: " + o.reportFile;
+            return false;
+        }
+        // A report is never written over a file, an earlier report included.
+        if (platform::FileExists(o.reportFile) || platform::DirExists(o.reportFile)) {
+            error = "the report exists, not replaced: " + o.reportFile;
             return false;
         }
     }
@@ -303,19 +336,37 @@ int RunPictures(const TCliOptions& o) {
     return status;
 }
 
-// --info: describes each file; 1 when any could not be read.
+// --info: describes each file; 1 when any could not be read. With -r the
+// files of named folders too, and a summary at the end.
 int RunInfo(const TCliOptions& o) {
     int status = kExitOk;
+    std::vector<std::string> files;
     for (const std::string& path : o.named) {
+        if (o.recursive && platform::DirExists(path)) {
+            TIntake intake;
+            PickupPath(path, true, intake);
+            files.insert(files.end(), intake.files.begin(), intake.files.end());
+        } else {
+            files.push_back(path);  // read whatever its name, as named
+        }
+    }
+    TInventory inventory;
+    for (const std::string& path : files) {
         TFileInfo info;
         std::string error;
         if (!CollectFileInfo(path, info, error)) {
             Err("talvine-cli: cannot read " + path + ": " + error + "\n");
+            inventory.AddUnreadable(path, error);
             status = kExitSomeFailed;
             continue;
         }
+        inventory.Add(info);
         Out(o.json ? FileInfoJson(info) : o.brief ? FileInfoBrief(info) : FileInfoText(info));
         std::fflush(stdout);
+    }
+    if (o.recursive) {
+        if (files.empty()) Err("talvine-cli: no .jww or .jws file found\n");
+        Out(o.json ? InventoryJson(inventory) : InventoryText(inventory));
     }
     return status;
 }
@@ -335,13 +386,16 @@ int RunConversion(TCliOptions& o) {
     // The same filter as files dropped on the window, and folders with -r.
     TIntake intake;
     for (const std::string& path : o.named) PickupPath(path, o.recursive, intake);
-    for (const auto& r : intake.refused) {
-        const char* why = r.kind == TIntake::Refusal::kFolder      ? "a folder (use -r to convert the files in it)"
-                          : r.kind == TIntake::Refusal::kNotJwFile ? "not a .jww or .jws file"
-                                                                   : "no such file";
-        Err("talvine-cli: skipped " + r.path + ": " + why + "\n");
-    }
+    for (const auto& r : intake.refused)
+        Err("talvine-cli: skipped " + r.path + ": " + SkipTextEnglish(r.kind) + "\n");
+    if (intake.files.empty()) Err("talvine-cli: no .jww or .jws file found\n");
     const int skipped = static_cast<int>(intake.refused.size());
+
+    TRunReport report;
+    if (!o.reportFile.empty()) {
+        std::string error;
+        if (!report.Create(o.reportFile, error)) return UsageError(error);
+    }
 
     platform::InstallInterruptHandlers();
     const std::string work = MakeWorkFolder();
@@ -352,8 +406,6 @@ int RunConversion(TCliOptions& o) {
     bool inFile = false;
     int index = 0, total = 0;
     TRunSummary sofar;  // for the termination texts
-    sofar.skipped = skipped;
-
     TRunCallbacks cb;
     cb.log = [&](const std::u16string& line) {
         if (inFile) pending.push_back(line);
@@ -368,6 +420,12 @@ int RunConversion(TCliOptions& o) {
         sofar.started = true;
         sofar.total = n;
     };
+    // A skipped input's lines are shown even when quiet: like a failure, it
+    // needs looking at.
+    cb.inputSkipped = [&](const TIntake::Refusal& r) {
+        ++sofar.skipped;
+        report.Add(r);
+    };
     cb.fileStarting = [&](int i, int n, const std::string&) {
         index = i;
         inFile = true;
@@ -381,7 +439,7 @@ int RunConversion(TCliOptions& o) {
     };
     cb.fileDone = [&](const TFileResult& r) {
         inFile = false;
-        if (!o.quiet || !(r.done || r.unchanged)) {
+        if (!o.quiet || !(r.done || r.unchanged || r.resumed)) {
             std::string text;
             for (size_t k = 0; k < pending.size(); ++k) {
                 if (k == 0 && counter) {
@@ -397,28 +455,29 @@ int RunConversion(TCliOptions& o) {
             std::fflush(stdout);
         }
         pending.clear();
-        if (!r.done && !r.unchanged) Err("talvine-cli: " + r.src + ": " + FailureTextEnglish(r.failure, r.detail) + "\n");
+        if (!r.done && !r.unchanged && !r.resumed)
+            Err("talvine-cli: " + r.src + ": " + FailureTextEnglish(r.failure, r.detail) + "\n");
+        report.Add(r);
         sofar.Add(r);
     };
-    cb.summarize = [&](TRunSummary& s) { s.skipped = skipped; };
-
-    TRunSummary summary;
-    summary.skipped = skipped;
-    if (!intake.files.empty()) {
-        TBatchRun run(work);
-        summary = run.RunProc(intake.files, o.settings, cb);
-    } else {
-        Out(Utf8(SummaryText(summary)) + "\n");
-    }
+    TBatchRun run(work);
+    TRunSummary summary = run.RunProc(intake, o.settings, cb);
     RemoveWorkFolder(work);
     platform::SetCleanupFolder("");
+    const bool reportWritten = report.IsOpen() ? report.Close() : true;
+    if (!reportWritten) Err("talvine-cli: cannot write the report " + o.reportFile + "\n");
+    if (summary.folderFailure != TFileFailure::kNone) {
+        if (!o.reportFile.empty()) platform::RemoveFile(o.reportFile);  // empty: nothing was converted
+        Err("talvine-cli: " + FailureTextEnglish(summary.folderFailure, summary.folderDetail) + "\n");
+        return kExitUsage;
+    }
     if (summary.aborted) Err(InterruptedEnglish(summary.left, summary.total));
     Err("talvine-cli: " + SummaryTextEnglish(summary) + "\n");
 
     if (summary.aborted) return kExitInterrupted;
     if (!intake.files.empty() && !summary.started) return kExitUsage;  // the output folder went away
-    // Files left alone on request (--skip-unchanged) were handled as asked.
-    return summary.failed == 0 && skipped == 0 ? kExitOk : kExitSomeFailed;
+    // Files left alone on request (--skip-unchanged, --resume) were handled as asked.
+    return summary.failed == 0 && skipped == 0 && reportWritten ? kExitOk : kExitSomeFailed;
 }
 
 }  // namespace

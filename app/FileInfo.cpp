@@ -350,6 +350,54 @@ std::string FileInfoBrief(const TFileInfo& info) {
     return s + "\n";
 }
 
+void TInventory::Add(const TFileInfo& info) {
+    ++read;
+    const int64_t dims = info.drawingParts.dimensions + info.blockParts.dimensions;
+    if (dims > 0) ++withDimensions;
+    dimensions += dims;
+    ++versions[(info.format == "jww" ? "drawing " : "figure ") + VersionText(info.version)];
+}
+
+void TInventory::AddUnreadable(const std::string& file, const std::string& reason) {
+    unreadable.push_back({file, reason});
+}
+
+namespace {
+std::string Files(int64_t n) { return Int(n) + (n == 1 ? " file" : " files"); }
+}  // namespace
+
+std::string InventoryText(const TInventory& v) {
+    const int64_t all = v.read + static_cast<int64_t>(v.unreadable.size());
+    std::string s = "summary: " + Int(v.read) + " of " + Files(all) + " read, " + Int(v.withDimensions) +
+                    " with dimensions, " + Int(v.dimensions) + (v.dimensions == 1 ? " dimension" : " dimensions") +
+                    " in all\n";
+    for (const auto& [version, n] : v.versions) s += "  " + version + ": " + Files(n) + "\n";
+    if (!v.unreadable.empty()) {
+        s += "  unreadable: " + Files(static_cast<int64_t>(v.unreadable.size())) + "\n";
+        for (const auto& u : v.unreadable) s += "    " + u.file + ": " + u.reason + "\n";
+    }
+    return s;
+}
+
+std::string InventoryJson(const TInventory& v) {
+    std::string s = "{\"summary\":{\"files\":" + Int(v.read + static_cast<int64_t>(v.unreadable.size())) +
+                    ",\"read\":" + Int(v.read) + ",\"withDimensions\":" + Int(v.withDimensions) +
+                    ",\"dimensions\":" + Int(v.dimensions) + ",\"versions\":{";
+    bool first = true;
+    for (const auto& [version, n] : v.versions) {
+        if (!first) s += ',';
+        first = false;
+        s += JsonString(version) + ":" + Int(n);
+    }
+    s += "},\"unreadable\":[";
+    for (size_t k = 0; k < v.unreadable.size(); ++k) {
+        if (k > 0) s += ',';
+        s += "{\"file\":" + JsonString(v.unreadable[k].file) + ",\"reason\":" + JsonString(v.unreadable[k].reason) +
+             "}";
+    }
+    return s + "]}}\n";
+}
+
 std::string JsonString(const std::string& utf8) {
     // Through UTF-16 and back: ill-formed sequences become U+FFFD.
     const std::string text = Utf16ToUtf8(Utf8ToUtf16(utf8));

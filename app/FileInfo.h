@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,23 @@ std::string PaperName(double width, double height);
 std::string FileInfoText(const TFileInfo& info);
 std::string FileInfoJson(const TFileInfo& info);
 std::string FileInfoBrief(const TFileInfo& info);
+
+// The summary of an inventory (--info over many files): files read, those
+// that hold dimensions, the dimensions in all, the files by kind and
+// version, and the files that could not be read, with their reasons.
+struct TInventory {
+    int64_t read = 0, withDimensions = 0, dimensions = 0;
+    std::map<std::string, int64_t> versions;  // "drawing 7.00" -> files
+    struct Unreadable {
+        std::string file, reason;  // reason in English
+    };
+    std::vector<Unreadable> unreadable;
+    void Add(const TFileInfo& info);
+    void AddUnreadable(const std::string& file, const std::string& reason);
+};
+// As text lines, and as one JSON object on one line ({"summary": ...}).
+std::string InventoryText(const TInventory& inventory);
+std::string InventoryJson(const TInventory& inventory);
 
 // A JSON string literal, quotes included. The text is UTF-8 (ill-formed
 // sequences become U+FFFD); quotes, backslashes and control characters are

@@ -70,9 +70,9 @@ bool TForm1Core::FormShow(const std::vector<std::string>& arguments) {
     ResetLayerAttrTable();
     run_ = std::make_unique<TBatchRun>(workFolder_);
     view_.AcceptDrops();
-    FList.clear();
+    ClearIntake();
     for (const std::string& arg : arguments) PickupFile(arg);
-    return FListN() > 0;
+    return offered_;  // what was skipped is logged too
 }
 
 void TForm1Core::FormClose() {
@@ -158,18 +158,31 @@ void TForm1Core::ComboBoxSc1Select(int index) {
 
 // ---- File intake -------------------------------------------------------------
 
+void TForm1Core::ClearIntake() {
+    FList.clear();
+    subfolders_.clear();
+    refused_.clear();
+    offered_ = false;
+}
+
 void TForm1Core::PickupFile(const std::string& path) {
     if (path.empty()) return;
+    offered_ = true;
     TIntake intake;
+    intake.treeUnderFolderName = true;
     PickupPath(path, true, intake);  // dropped folders give their drawings and figures
+    // FList may have been changed by hand: the trees stay only while they match it.
+    if (subfolders_.size() == FList.size())
+        subfolders_.insert(subfolders_.end(), intake.subfolders.begin(), intake.subfolders.end());
     FList.insert(FList.end(), intake.files.begin(), intake.files.end());
+    refused_.insert(refused_.end(), intake.refused.begin(), intake.refused.end());
 }
 
 void TForm1Core::WMDropFiles(const std::vector<std::string>& paths) {
     if (running_) return;
-    FList.clear();
+    ClearIntake();
     for (const std::string& p : paths) PickupFile(p);
-    if (FListN() > 0) RunProc();
+    if (offered_) RunProc();
 }
 
 void TForm1Core::Label3Click() {
@@ -185,9 +198,9 @@ void TForm1Core::Label3Click() {
     const std::string& first = answer.files.front();
     view_.SetLabel1Text(U16(first.substr(0, first.size() - FileNamePart(first).size())));
     Fidx = answer.filterIndex;
-    FList.clear();
+    ClearIntake();
     for (const std::string& f : answer.files) PickupFile(f);
-    if (FListN() > 0) RunProc();
+    if (offered_) RunProc();
 }
 
 // ---- The run -------------------------------------------------------------------
@@ -197,7 +210,7 @@ std::u16string TForm1Core::ProgressText(int index, int total, const std::string&
 }
 
 void TForm1Core::RunProc() {
-    if (running_ || FList.empty() || !run_) return;
+    if (running_ || !run_ || (FList.empty() && !offered_)) return;
 
     TRunSettings s;
     const int choice = view_.FolderChoice();
@@ -254,10 +267,13 @@ void TForm1Core::RunProc() {
             core.running_ = false;
         }
     };
-    const std::vector<std::string> files = FList;
+    TIntake input;
+    input.files = FList;
+    if (subfolders_.size() == FList.size()) input.subfolders = subfolders_;
+    input.refused = refused_;
     {
         Running guard(*this);
-        run_->RunProc(files, s, cb);
+        run_->RunProc(input, s, cb);
     }
     // The last file's lines end where the log does; the summary follows.
     for (size_t i = 0; i + 1 < logFiles_.size(); ++i)

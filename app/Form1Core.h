@@ -159,8 +159,8 @@ public:
     // the window's place.
     void FormCreate();
     // Documents, drops, and the command line (absolute paths) through
-    // PickupFile. True when files were admitted: the front end then calls
-    // RunProc once the window is on screen.
+    // PickupFile. True when the command line named anything: the front end
+    // then calls RunProc once the window is on screen.
     bool FormShow(const std::vector<std::string>& arguments);
     // Documents, work folder, settings (saved only when FormCreate ran).
     // Once only; also run by the destructor.
@@ -179,9 +179,12 @@ public:
     // ---- Intake and the run ----
     // Admits an existing .jww or .jws file (extension in any case) into
     // FList; a folder gives its .jww and .jws files, sorted by path, at any
-    // depth. Anything else is ignored.
+    // depth, and their outputs keep its tree below a folder of its name.
+    // Anything else is noted, and the next run logs it as skipped.
     void PickupFile(const std::string& path);
-    // Converts FList; nothing while a run goes or when FList is empty.
+    // Converts FList; nothing while a run goes or when nothing was offered
+    // since the last intake. An intake without a drawing or figure logs
+    // what it skipped and that none was found.
     void RunProc();
     bool Running() const { return running_; }
 
@@ -234,6 +237,13 @@ private:
     bool ownWorkFolder_ = false;
     std::vector<std::u16string> styles_;
     std::unique_ptr<TBatchRun> run_;  // the two documents, from show to close
+    // What the intake noted besides FList: the tree of each file below the
+    // folder it came from (kept while it matches FList), the inputs it
+    // refused, and whether anything was offered at all.
+    std::vector<std::string> subfolders_;
+    std::vector<TIntake::Refusal> refused_;
+    bool offered_ = false;
+    void ClearIntake();
     int logLines_ = 0;
     std::vector<TLogFile> logFiles_;
     int comparisons_ = 0;

@@ -46,7 +46,21 @@ void PickupPath(const std::string& path, bool recursive, TIntake& intake) {
         CollectFolder(path, found, 0);
         // Sorted by path: a folder's files and subfolders in one order.
         std::sort(found.begin(), found.end());
-        intake.files.insert(intake.files.end(), found.begin(), found.end());
+        const size_t below = AddPathDelim(path).size();
+        std::string top;
+        if (intake.treeUnderFolderName) {
+            std::string name = path;
+            while (name.size() > 1 && platform::IsPathSeparator(static_cast<unsigned char>(name.back()))) name.pop_back();
+            name = FileNamePart(name);
+            // A root ("/", "C:\") or "." and ".." name no folder of their own.
+            if (!name.empty() && name != "." && name != ".." && name.find(':') == std::string::npos)
+                top = AddPathDelim(name);
+        }
+        for (const std::string& f : found) {
+            intake.files.push_back(f);
+            const std::string rel = f.substr(below);
+            intake.subfolders.push_back(top + rel.substr(0, rel.size() - FileNamePart(rel).size()));
+        }
         return;
     }
     if (!platform::FileExists(path)) {
@@ -55,6 +69,7 @@ void PickupPath(const std::string& path, bool recursive, TIntake& intake) {
         intake.refused.push_back({path, TIntake::Refusal::kNotJwFile});
     } else {
         intake.files.push_back(path);
+        intake.subfolders.emplace_back();
     }
 }
 

@@ -12,6 +12,13 @@ namespace talvine {
 // followed), else refused as a folder. Refusals are reported with a reason.
 struct TIntake {
     std::vector<std::string> files;
+    // For each file, the folders between the folder it was found under and
+    // itself ("平面/詳細/", with trailing separators), or "" for a file named
+    // directly: an output folder keeps this tree.
+    std::vector<std::string> subfolders;
+    // Set before PickupPath: the tree starts with the named folder's own
+    // name ("現場A/平面/"), as a folder dropped on the window does.
+    bool treeUnderFolderName = false;
     struct Refusal {
         std::string path;
         enum Kind { kFolder, kNotJwFile, kMissing } kind;

@@ -46,6 +46,7 @@ constexpr TReasonText kReasons[] = {
      "the name and every branch number up to 99999 are taken", false, false},
     {TFileFailure::kCannotWrite, u"保存先に書き込めませんでした", "the output could not be written", false, false},
     {TFileFailure::kVerifyFailed, u"検証に失敗", "the output failed its check and was removed", false, true},
+    {TFileFailure::kCannotMakeFolder, u"保存先のフォルダを作れません", "cannot create the output folder", true, true},
 };
 
 constexpr TReasonText kFigureNamedJww{TFileFailure::kWrongExtension,
@@ -85,7 +86,29 @@ std::string FailureTextEnglish(TFileFailure failure, const std::string& detail) 
 
 namespace {
 std::u16string Num(int64_t n) { return U(std::to_string(n)); }
+
+struct TSkipText {
+    TIntake::Refusal::Kind reason;
+    const char16_t* japanese;
+    const char* english;
+};
+constexpr TSkipText kSkips[] = {
+    {TIntake::Refusal::kFolder, u"フォルダです（中のファイルを変換するには -r を付けてください）",
+     "a folder (use -r to convert the files in it)"},
+    {TIntake::Refusal::kNotJwFile, u".jww・.jws のファイルではありません", "not a .jww or .jws file"},
+    {TIntake::Refusal::kMissing, u"ファイルが見つかりません", "no such file"},
+};
+const TSkipText& SkipOf(TIntake::Refusal::Kind reason) {
+    for (const TSkipText& t : kSkips)
+        if (t.reason == reason) return t;
+    return kSkips[0];
+}
 }  // namespace
+
+std::u16string SkipText(TIntake::Refusal::Kind reason) { return SkipOf(reason).japanese; }
+std::string SkipTextEnglish(TIntake::Refusal::Kind reason) { return SkipOf(reason).english; }
+
+std::u16string FolderCreatedText(const std::string& folder) { return u"保存先のフォルダを作成しました：" + U(folder); }
 
 std::u16string CountsText(const TExplodeCounts& c) {
     if (c.dimensions == 0) return u"寸法なし";
@@ -98,6 +121,7 @@ std::u16string UnplacedText(int64_t definitions) { return u"未使用のブロ�
 std::u16string SummaryText(const TRunSummary& s) {
     std::u16string t = u"変換 " + Num(s.converted) + u"・失敗 " + Num(s.failed) + u"・スキップ " +
                        Num(s.skipped + s.unchanged);
+    if (s.resumed > 0) t += u"・変換済み " + Num(s.resumed);
     if (s.aborted) t += u"・未変換 " + Num(s.left);
     t += u"、寸法 " + Num(s.dimensions) + u" を分解";
     if (s.unplacedDefinitions > 0) t += u"、" + UnplacedText(s.unplacedDefinitions);
@@ -107,6 +131,7 @@ std::u16string SummaryText(const TRunSummary& s) {
 std::string SummaryTextEnglish(const TRunSummary& s) {
     std::string t = std::to_string(s.converted) + " converted, " + std::to_string(s.failed) + " failed, " +
                     std::to_string(s.skipped + s.unchanged) + " skipped";
+    if (s.resumed > 0) t += ", " + std::to_string(s.resumed) + " already converted";
     if (s.aborted) t += ", " + std::to_string(s.left) + " not converted (interrupted)";
     t += "; " + std::to_string(s.dimensions) + (s.dimensions == 1 ? " dimension" : " dimensions") + " dissolved";
     if (s.unplacedDefinitions > 0)

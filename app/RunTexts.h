@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/DimensionExplode.h"
+#include "app/Intake.h"
 
 namespace talvine {
 
@@ -23,6 +24,16 @@ inline constexpr char16_t kResultUnchanged[] = u"変換不要（寸法なし）"
 inline constexpr char16_t kLogNothingWritten[] = u"→ （書き出しなし）";
 inline constexpr char16_t kLogDetailPrefix[] = u"\u3000";
 inline constexpr char16_t kLogReasonPrefix[] = u"\u3000原因：";
+// A named input that is not converted (a folder without recursion, a file
+// that is missing or not a drawing or figure).
+inline constexpr char16_t kResultSkipped[] = u"スキップ";
+// A file whose output a resumed run finds already written.
+inline constexpr char16_t kResultResumed[] = u"変換済み（出力あり）";
+// An output of an earlier run beside its source, without dimensions: a
+// resumed run does not convert it again.
+inline constexpr char16_t kResultEarlierOutput[] = u"変換済み（以前の出力）";
+// A selection without a single drawing or figure.
+inline constexpr char16_t kLogNoFiles[] = u"変換する .jww・.jws のファイルが見つかりませんでした";
 
 // Why a file was not converted.
 enum class TFileFailure {
@@ -41,7 +52,14 @@ enum class TFileFailure {
     kNamesTaken,           // the name and every branch number are taken
     kCannotWrite,          // the output could not be written for another reason
     kVerifyFailed,         // read back, the output differs from what was written (detail: how)
+    kCannotMakeFolder,     // an output folder could not be created (detail: the folder)
 };
+
+// Why a named input is not converted, in Japanese and in English.
+std::u16string SkipText(TIntake::Refusal::Kind reason);
+std::string SkipTextEnglish(TIntake::Refusal::Kind reason);
+// "保存先のフォルダを作成しました：<folder>"
+std::u16string FolderCreatedText(const std::string& folder);
 
 // Why, in the user's words: Japanese for the log, English for messages of
 // the command-line tool. Neither shows an internal error text.
@@ -53,8 +71,9 @@ std::u16string CountsText(const TExplodeCounts& counts);
 // are not written.
 std::u16string UnplacedText(int64_t definitions);
 
-// The summary line: "変換 3・失敗 1・スキップ 0、寸法 15 を分解" (and "・未変換 2"
-// after a stop, "、未使用のブロック定義 66 を省略" when outputs left any out),
+// The summary line: "変換 3・失敗 1・スキップ 0、寸法 15 を分解" (and "・変換済み 4"
+// when a resumed run found outputs, "・未変換 2" after a stop,
+// "、未使用のブロック定義 66 を省略" when outputs left any out),
 // in Japanese and in English.
 std::u16string SummaryText(const TRunSummary& s);
 std::string SummaryTextEnglish(const TRunSummary& s);

@@ -90,6 +90,9 @@ bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 // Size of the file in bytes, -1 when it cannot be determined.
 long long FileSize(const std::string& path);
+// When the file was last written, in a unit of this system that only
+// compares (later is larger); -1 when it cannot be determined.
+long long FileModifiedTime(const std::string& path);
 // Deletes a file (not a folder). False on any error.
 bool RemoveFile(const std::string& path);
 // Creates the folder with every missing parent. True when it exists afterwards.

@@ -285,6 +285,15 @@ long long FileSize(const std::string& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+long long FileModifiedTime(const std::string& path) {
+    if (path.empty()) return -1;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(NativePath(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+    // Hundreds of nanoseconds since 1601.
+    return static_cast<long long>((static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  data.ftLastWriteTime.dwLowDateTime);
+}
+
 bool RemoveFile(const std::string& path) {
     if (path.empty()) return false;
     const std::wstring w = NativePath(path);

@@ -2,6 +2,7 @@
 // fail, all without a window.
 #include "app/BatchRun.h"
 #include "app/FileInfo.h"
+#include "app/RunReport.h"
 
 #ifdef _WIN32
 #include "util/WindowsApi.h"
@@ -14,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -612,6 +615,264 @@ TEST(BatchRun, AllBranchNumbersTaken) {
     EXPECT_EQ(f.log[1], u"→ " + U(seed));
 }
 #endif
+
+// ---- Archives: trees, resuming, skipped inputs --------------------------
+
+// Sets a file's time of last writing, seconds from now.
+void Age(const std::string& path, int seconds) {
+    fs::last_write_time(FsPath(path), fs::file_time_type::clock::now() + std::chrono::seconds(seconds));
+}
+
+struct TreeCase {
+    const char* name;
+    bool underFolderName;  // as a folder dropped on the window
+    std::vector<std::string> outputs;  // below the output folder, for the sources below
+    friend void PrintTo(const TreeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BatchRunTree : public ::testing::TestWithParam<TreeCase> {};
+
+// Every output keeps the path of its source below the folder it was found
+// under; same names in different folders need no branch number, and a
+// file named directly goes into the output folder itself.
+TEST_P(BatchRunTree, OutputsKeepTheFolderTree) {
+    const TreeCase& c = GetParam();
+    RunFixture f;
+    fs::create_directories(FsPath(f.src.File("現場A/平面/詳細")));
+    fs::create_directories(FsPath(f.src.File("現場A/立面")));
+    f.Figure("現場A/平面/F-2406.jws");
+    f.Figure("現場A/立面/F-2406.jws");
+    f.Drawing("現場A/平面/詳細/a.jww");
+    const std::string single = f.Drawing("single.jww");
+    TIntake intake;
+    intake.treeUnderFolderName = c.underFolderName;
+    PickupPath(f.src.File("現場A/"), true, intake);
+    PickupPath(single, true, intake);
+    const TRunSummary s = f.RunIntake(intake);
+    EXPECT_EQ(s.converted, 4);
+    for (const std::string& o : c.outputs) EXPECT_TRUE(fs::exists(FsPath(f.out.File(o)))) << o;
+    EXPECT_TRUE(fs::exists(FsPath(f.out.File("single.jww"))));
+    EXPECT_EQ(f.log[1], u"→ " + U(f.out.File(c.outputs[0])));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, BatchRunTree,
+    ::testing::Values(TreeCase{"BelowTheNamedFolder", false,
+                               {"平面/F-2406.jws", "平面/詳細/a.jww", "立面/F-2406.jws"}},
+                      TreeCase{"UnderTheDroppedFoldersName", true,
+                               {"現場A/平面/F-2406.jws", "現場A/平面/詳細/a.jww", "現場A/立面/F-2406.jws"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BatchRun, AFileWhereATreeNeedsAFolderFailsThatFileOnly) {
+    RunFixture f;
+    fs::create_directories(FsPath(f.src.File("top/sub")));
+    f.Drawing("top/sub/a.jww");
+    f.Drawing("top/b.jww");
+    WriteAll(f.out.File("sub"), Bytes{'x'});  // where the folder sub would go
+    TIntake intake;
+    PickupPath(f.src.File("top"), true, intake);
+    const TRunSummary s = f.RunIntake(intake);
+    EXPECT_EQ(s.converted, 1);
+    EXPECT_EQ(s.failed, 1);
+    ASSERT_EQ(f.results.size(), 2u);
+    EXPECT_EQ(f.results[1].failure, TFileFailure::kCannotMakeFolder);
+    EXPECT_EQ(f.log[7], u"\u3000原因：保存先のフォルダを作れません：" + U(f.out.File("sub/")));
+    EXPECT_EQ(ReadAll(f.out.File("sub")), Bytes{'x'});
+}
+
+struct ResumeCase {
+    const char* name;
+    TOutputFolder mode;
+    // Makes the sources and earlier outputs; returns the source to run.
+    std::function<std::string(RunFixture&)> setup;
+    bool resumed;         // left alone
+    std::u16string line;  // the log's third line
+    const char* output;   // the output then (below the output or the source folder), or ""
+    friend void PrintTo(const ResumeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class BatchRunResume : public ::testing::TestWithParam<ResumeCase> {};
+
+TEST_P(BatchRunResume, SkipsWhatWasConvertedBefore) {
+    const ResumeCase& c = GetParam();
+    RunFixture f;
+    f.settings.resume = true;
+    f.settings.folderMode = c.mode;
+    const std::string src = c.setup(f);
+    const TRunSummary s = f.Run({src});
+    EXPECT_EQ(s.resumed, c.resumed ? 1 : 0);
+    EXPECT_EQ(s.converted, c.resumed ? 0 : 1);
+    ASSERT_GE(f.log.size(), 3u);
+    EXPECT_EQ(f.log[2], u"\u3000…… " + c.line);
+    const std::string folder = c.mode == TOutputFolder::kSource ? f.src.path() : f.out.path();
+    if (*c.output) {
+        EXPECT_TRUE(fs::exists(FsPath(folder + c.output))) << c.output;
+    }
+    if (c.resumed) {
+        EXPECT_NE(f.log.back().find(u"・変換済み 1"), std::u16string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchRunResume,
+    ::testing::Values(
+        ResumeCase{"OutputNotOlder", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       const std::string a = f.Drawing("a.jww");
+                       WriteAll(f.out.File("a.jww"), Bytes{'x'});
+                       Age(a, -60);
+                       return a;
+                   },
+                   true, u"変換済み（出力あり）", ""},
+        ResumeCase{"OutputOlderThanTheSource", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       const std::string a = f.Drawing("a.jww");
+                       WriteAll(f.out.File("a.jww"), Bytes{'x'});
+                       Age(f.out.File("a.jww"), -60);
+                       return a;
+                   },
+                   false, u"変換完了", "a~1.jww"},
+        ResumeCase{"NoOutputYet", TOutputFolder::kSpecified, [](RunFixture& f) { return f.Drawing("a.jww"); },
+                   false, u"変換完了", "a.jww"},
+        ResumeCase{"BranchBesideTheSource", TOutputFolder::kSource,
+                   [](RunFixture& f) {
+                       const std::string a = f.Drawing("a.jww");
+                       WriteAll(f.src.File("a~1.jww"), Bytes{'x'});
+                       WriteAll(f.src.File("a~2.jww"), Bytes{'x'});
+                       Age(f.src.File("a~1.jww"), -60);
+                       Age(a, -30);
+                       return a;
+                   },
+                   true, u"変換済み（出力あり）", ""},
+        ResumeCase{"OutputFolderIsTheSourcesOwn", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       f.settings.specifiedDir = f.src.path();  // the source is not its own output
+                       const std::string a = f.Drawing("a.jww");
+                       Age(a, -60);
+                       WriteAll(f.src.File("a~1.jww"), Bytes{'x'});
+                       return a;
+                   },
+                   true, u"変換済み（出力あり）", ""},
+        ResumeCase{"OutputFolderIsTheSourcesOwnNothingYet", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       f.settings.specifiedDir = f.src.path();
+                       return f.Drawing("a.jww");
+                   },
+                   false, u"変換完了", ""},
+        ResumeCase{"EarlierOutputWithoutDimensions", TOutputFolder::kSource,
+                   [](RunFixture& f) {
+                       f.Drawing("plan.jww");
+                       TJwwData plain = TablesOnly(700);
+                       EXPECT_TRUE(plain.FileOut(f.src.File("plan~1.jww"), 700));
+                       return f.src.File("plan~1.jww");
+                   },
+                   true, u"変換済み（以前の出力）", ""},
+        ResumeCase{"BranchNamedDrawingWithDimensions", TOutputFolder::kSpecified,
+                   [](RunFixture& f) {
+                       f.Drawing("plan.jww");
+                       return f.Drawing("plan~1.jww");
+                   },
+                   false, u"変換完了", "plan~1.jww"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BatchRun, SkippedInputsComeFirstInJapaneseAndCount) {
+    RunFixture f;
+    const std::string a = f.Drawing("a.jww");
+    WriteAll(f.src.File("notes.txt"), Bytes{'x'});
+    TIntake intake;
+    PickupPath(f.src.File("notes.txt"), false, intake);
+    PickupPath(a, false, intake);
+    PickupPath(f.src.File("gone.jww"), false, intake);
+    PickupPath(f.src.path(), false, intake);
+    std::vector<std::string> skipped;
+    f.cb.inputSkipped = [&](const TIntake::Refusal& r) { skipped.push_back(r.path); };
+    const TRunSummary s = f.RunIntake(intake);
+    EXPECT_EQ(s.skipped, 3);
+    EXPECT_EQ(skipped.size(), 3u);
+    ASSERT_EQ(f.log.size(), 3 * 4 + 4 + 1u);
+    const std::vector<std::u16string> first = {U(f.src.File("notes.txt")), u"→ （書き出しなし）", u"\u3000…… スキップ",
+                                               u"\u3000原因：.jww・.jws のファイルではありません"};
+    EXPECT_EQ(std::vector<std::u16string>(f.log.begin(), f.log.begin() + 4), first);
+    EXPECT_EQ(f.log[7], u"\u3000原因：ファイルが見つかりません");
+    EXPECT_NE(f.log[11].find(u"-r を付けて"), std::u16string::npos);
+    EXPECT_EQ(f.log[12], U(a));
+    EXPECT_EQ(f.log.back().rfind(u"変換 1・失敗 0・スキップ 3、", 0), 0u);
+}
+
+TEST(BatchRun, AnEmptySelectionSaysNoFileWasFound) {
+    RunFixture f;
+    f.settings.folderMode = TOutputFolder::kAskEveryTime;  // no dialog for nothing
+    int asked = 0;
+    f.cb.askFolder = [&](const std::string&) {
+        ++asked;
+        return TFolderAnswer{};
+    };
+    TIntake intake;
+    PickupPath(f.src.path(), true, intake);
+    const TRunSummary s = f.RunIntake(intake);
+    EXPECT_TRUE(s.started);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(f.saved, 0);
+    EXPECT_EQ(f.log, (std::vector<std::u16string>{u"変換する .jww・.jws のファイルが見つかりませんでした",
+                                                  u"変換 0・失敗 0・スキップ 0、寸法 0 を分解"}));
+}
+
+TEST(BatchRun, APreparedFolderIsCreatedOnceOrStopsTheRunBeforeTheFirstFile) {
+    RunFixture f;
+    f.settings.prepareFolder = true;
+    const std::string a = f.Drawing("a.jww");
+    f.settings.specifiedDir = f.out.File("new/deeper");
+    TRunSummary s = f.Run({a, a});
+    EXPECT_EQ(s.converted, 2);
+    EXPECT_EQ(f.log[0], u"保存先のフォルダを作成しました：" + U(f.out.File("new/deeper")));
+    EXPECT_EQ(std::count_if(f.log.begin(), f.log.end(),
+                            [](const std::u16string& l) { return l.find(u"作成しました") != std::u16string::npos; }),
+              1);
+    EXPECT_TRUE(fs::exists(f.out.File("new/deeper/a~1.jww")));
+
+    WriteAll(f.out.File("file"), Bytes{'x'});
+    f.settings.specifiedDir = f.out.File("file/sub");
+    f.log.clear();
+    s = f.Run({a, a});
+    EXPECT_FALSE(s.started);
+    EXPECT_EQ(s.folderFailure, TFileFailure::kCannotMakeFolder);
+    EXPECT_EQ(f.message, u"保存先のフォルダを作れません：" + U(f.out.File("file/sub")));
+    EXPECT_TRUE(f.log.empty());
+}
+
+// A report's rows: quoted where CSV needs it, escaped in JSON, and the
+// made parts only for a file that was converted.
+TEST(RunReport, RowsOfEachResult) {
+    TFileResult done;
+    done.src = "a \"b\", c.jww";
+    done.dst = "out/a.jww";
+    done.done = true;
+    done.counts = {4, 10, 3, 12};
+    done.unplacedDefinitions = 1;
+    done.bytesIn = 200;
+    done.bytesOut = 180;
+    done.milliseconds = 1.25;
+    TFileResult failed;
+    failed.src = "x\ny.jww";
+    failed.failure = TFileFailure::kDamaged;
+    failed.counts = {2, 0, 0, 0};
+    const TIntake::Refusal refusal{"notes.txt", TIntake::Refusal::kNotJwFile};
+    using F = TRunReport::Format;
+    EXPECT_EQ(TRunReport::Row(F::kCsv, done), "\"a \"\"b\"\", c.jww\",out/a.jww,converted,,4,10,3,12,1,200,180,1.2\r\n");
+    EXPECT_EQ(TRunReport::Row(F::kCsv, failed),
+              "\"x\ny.jww\",,failed,ファイルが壊れているか、途中で切れています,2,0,0,0,0,0,0,0.0\r\n");
+    EXPECT_EQ(TRunReport::Row(F::kCsv, refusal),
+              "notes.txt,,skipped,.jww・.jws のファイルではありません,0,0,0,0,0,0,0,0.0\r\n");
+    EXPECT_EQ(TRunReport::Row(F::kJsonLines, done),
+              "{\"source\":\"a \\\"b\\\", c.jww\",\"output\":\"out/a.jww\",\"result\":\"converted\",\"reason\":\"\","
+              "\"dimensions\":4,\"lines\":10,\"texts\":3,\"points\":12,\"unplaced_definitions\":1,\"bytes_in\":200,"
+              "\"bytes_out\":180,\"milliseconds\":1.2}\n");
+    EXPECT_NE(TRunReport::Row(F::kJsonLines, failed).find("\"source\":\"x\\u000ay.jww\""), std::string::npos);
+    TRunReport::Format format;
+    EXPECT_TRUE(TRunReport::FormatOf("run.CSV", format) && format == F::kCsv);
+    EXPECT_TRUE(TRunReport::FormatOf("run.json", format) && format == F::kJsonLines);
+    EXPECT_FALSE(TRunReport::FormatOf("run.txt", format));
+}
 
 TEST(WorkFolder, IsPrivateAndRemovedWhenEmpty) {
     const std::string w = MakeWorkFolder();

@@ -10,6 +10,7 @@
 #endif
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
@@ -72,6 +73,11 @@ CliResult RunCli(const std::string& args, const TempDir& dir) {
     const Bytes e = ReadAll(errFile);
     r.err.assign(e.begin(), e.end());
     return r;
+}
+
+std::string FileText(const std::string& path) {
+    const Bytes b = ReadAll(path);
+    return std::string(b.begin(), b.end());
 }
 
 int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
@@ -189,6 +195,8 @@ TEST_P(CliUsage, ExitStatusAndMessages) {
     for (size_t p; (p = args.find("DIR/")) != std::string::npos;) args.replace(p, 4, dir.path());
     TJwwData plain = TablesOnly(700);
     ASSERT_TRUE(plain.FileOut(dir.File("plain.jww"), 700));
+    fs::create_directories(FsPath(dir.File("empty")));
+    WriteAll(dir.File("ok.jww.csv"), Bytes{'x'});
     const CliResult r = RunCli(args, dir);
     auto expand = [&](std::string t) {
         for (size_t p; (p = t.find("DIR/")) != std::string::npos;) t.replace(p, 4, dir.path());
@@ -207,8 +215,22 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ShortVersion", "-V", 0, "talvine-cli ", ""},
                       UsageCase{"NoFile", "", 2, "", "no file named"},
                       UsageCase{"UnknownOption", "--frobnicate DIR/ok.jww", 2, "", "unknown option --frobnicate"},
-                      UsageCase{"MissingOutputFolder", "-o DIR/nowhere DIR/ok.jww", 2, "",
-                                "the output folder does not exist: "},
+                      UsageCase{"MissingOutputFolderIsCreated", "-o DIR/new/folder DIR/ok.jww", 0,
+                                "保存先のフォルダを作成しました：DIR/new/folder\nDIR/ok.jww\n→ ", ""},
+                      UsageCase{"OutputFolderBelowAFile", "-o DIR/notes.txt/sub DIR/ok.jww", 2, "",
+                                "cannot create the output folder: DIR/notes.txt/sub"},
+                      UsageCase{"ReportOfAnotherKind", "--report DIR/notes.txt DIR/ok.jww", 2, "",
+                                "the report must be named .csv, .jsonl or .json"},
+                      UsageCase{"ReportNotReplaced", "--report DIR/ok.jww.csv DIR/ok.jww", 2, "",
+                                "the report exists, not replaced: DIR/ok.jww.csv"},
+                      UsageCase{"InfoTakesNoReport", "--info --report DIR/r.csv DIR/ok.jww", 2, "",
+                                "takes no conversion options"},
+                      UsageCase{"EmptySelection", "-r DIR/empty", 0,
+                                "変換する .jww・.jws のファイルが見つかりませんでした\n変換 0・失敗 0・スキップ 0",
+                                "no .jww or .jws file found"},
+                      UsageCase{"SkippedInputsInJapaneseToo", "DIR/missing.jww DIR/ok.jww", 1,
+                                "DIR/missing.jww\n→ （書き出しなし）\n　…… スキップ\n　原因：ファイルが見つかりません\n",
+                                "skipped DIR/missing.jww: no such file"},
                       UsageCase{"OutputIsAFile", "-o DIR/notes.txt DIR/ok.jww", 2, "",
                                 "-o names a file, not a folder: "},
                       UsageCase{"OutputGlued", "-oDIR/ DIR/ok.jww", 0, "ok~1.jww", ""},
@@ -223,6 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"QuietShowsFailuresAndTheSummary", "-q DIR/ok.jww DIR/bad.jww", 1,
                                 "DIR/bad.jww\n→ DIR/bad~1.jww\n　…… 変換失敗\n", "1 converted, 1 failed"},
                       UsageCase{"SkipUnchanged", "--skip-unchanged DIR/plain.jww", 0, "変換不要（寸法なし）", ""},
+                      UsageCase{"QuietShowsSkippedInputs", "-q DIR/ DIR/ok.jww", 1, "原因：フォルダです", ""},
                       UsageCase{"FullStdoutIsAnError", "DIR/ok.jww >/dev/full", 1, "", "cannot write to standard output"},
                       UsageCase{"BriefNeedsInfo", "--brief DIR/ok.jww", 2, "", "--brief needs --info"},
                       UsageCase{"Render", "--render DIR/ok.svg DIR/ok.jww", 0, "DIR/ok.jww -> DIR/ok.svg", ""},
@@ -409,8 +432,91 @@ TEST(Cli, RecursiveTakesTheDrawingsOfAFolderInPathOrder) {
     const CliResult r = RunCli("-r -o " + Quote(out.path()) + " " + Quote(dir.path()), out);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_LT(r.out.find(dir.File("b/two.jww")), r.out.find(dir.File("one.jww")));
-    EXPECT_TRUE(fs::exists(out.File("two.jww")));
+    EXPECT_TRUE(fs::exists(out.File("b/two.jww")));  // the tree is kept
     EXPECT_TRUE(fs::exists(out.File("one.jww")));
+}
+
+// An archive in Japanese folders: converted with its tree into a folder
+// the run creates, with a report; run again with --resume, nothing is done
+// twice, and a source changed since is converted anew.
+TEST(Cli, ConvertsAnArchiveWithItsTreeResumesAndReports) {
+    TempDir src, out;
+    fs::create_directories(FsPath(src.File("案件/平面")));
+    fs::create_directories(FsPath(src.File("案件/立面")));
+    TJwwData d = SampleDrawing(700);
+    ASSERT_TRUE(d.FileOut(src.File("案件/平面/F-2406.jww"), 700));
+    ASSERT_TRUE(d.FileOut(src.File("案件/立面/F-2406.jww"), 700));
+    TJwsData f = SampleFigure(600);
+    ASSERT_TRUE(f.FileOut(src.File("案件/立面/扉,両開き.jws"), 600));
+    Bytes half = ReadAll(src.File("案件/立面/F-2406.jww"));
+    half.resize(100);
+    WriteAll(src.File("案件/立面/half.jww"), half);
+    const std::string dest = out.File("出力/夜間");
+    const std::string report = out.File("記録.csv");
+
+    CliResult r = RunCli("-r -o " + Quote(dest) + " --report " + Quote(report) + " " + Quote(src.File("案件")), out);
+    EXPECT_EQ(r.status, 1) << r.err;  // half.jww fails
+    EXPECT_EQ(r.out.rfind("保存先のフォルダを作成しました：" + dest + "\n", 0), 0u) << r.out;
+    for (const char* o : {"平面/F-2406.jww", "立面/F-2406.jww", "立面/扉,両開き.jws"})
+        EXPECT_TRUE(fs::exists(FsPath(out.File(std::string("出力/夜間/") + o)))) << o;
+    const std::string csv = FileText(report);
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF" "source,output,result,reason,dimensions,lines,texts,points,"
+                        "unplaced_definitions,bytes_in,bytes_out,milliseconds\r\n", 0), 0u) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);  // the head and four files
+    EXPECT_NE(csv.find(",failed,ファイルが壊れているか、途中で切れています,0,0,0,0,0,100,0,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\"" + src.File("案件/立面/扉,両開き.jws") + "\",\"" + out.File("出力/夜間/立面/扉,両開き.jws") +
+                       "\",converted,,"),
+              std::string::npos) << csv;
+
+    // Resumed: what was converted stays, the damaged file fails again.
+    const std::string jsonl = out.File("記録2.jsonl");
+    r = RunCli("-r -o " + Quote(dest) + " --resume --report " + Quote(jsonl) + " " + Quote(src.File("案件")), out);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("　…… 変換済み（出力あり）"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("変換 0・失敗 1・スキップ 0・変換済み 3、"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("0 converted, 1 failed, 0 skipped, 3 already converted"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(FsPath(out.File("出力/夜間/平面/F-2406~1.jww"))));
+    const std::string rows = FileText(jsonl);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4);
+    EXPECT_NE(rows.find("{\"source\":" + JsonString(src.File("案件/平面/F-2406.jww")) + ",\"output\":" +
+                        JsonString(out.File("出力/夜間/平面/F-2406.jww")) + ",\"result\":\"resumed\",\"reason\":\"\""),
+              std::string::npos) << rows;
+
+    // A source changed after its output was made is converted again, beside it.
+    fs::last_write_time(FsPath(src.File("案件/平面/F-2406.jww")),
+                        fs::last_write_time(FsPath(out.File("出力/夜間/平面/F-2406.jww"))) + std::chrono::seconds(5));
+    r = RunCli("-r -q -o " + Quote(dest) + " --resume " + Quote(src.File("案件/平面")), out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(FsPath(out.File("出力/夜間/F-2406.jww"))));  // named below 平面 now: its own tree
+}
+
+// --info over folders: one line or object a file, then one summary.
+TEST(Cli, InfoTakesFoldersWithRecursiveAndSumsThemUp) {
+    TempDir dir;
+    fs::create_directories(FsPath(dir.File("図面/古い")));
+    TJwwData d = SampleDrawing(700);
+    ASSERT_TRUE(d.FileOut(dir.File("図面/a.jww"), 700));
+    TJwwData old = SampleDrawing(600);
+    ASSERT_TRUE(old.FileOut(dir.File("図面/古い/b.jww"), 600));
+    TJwwData plain = TablesOnly(700);
+    ASSERT_TRUE(plain.FileOut(dir.File("図面/plain.jww"), 700));
+    WriteAll(dir.File("図面/bad.jww"), Bytes{'n', 'o'});
+    const int64_t dims = DataTransJWW(d, true).dimensions;
+
+    CliResult r = RunCli("--info -r --json " + Quote(dir.File("図面")), dir);
+    EXPECT_EQ(r.status, 1) << r.err;  // bad.jww cannot be read
+    EXPECT_EQ(Lines(r.out), 4) << r.out;
+    const std::string summary = r.out.substr(r.out.rfind("{\"summary\""));
+    EXPECT_EQ(summary, "{\"summary\":{\"files\":4,\"read\":3,\"withDimensions\":2,\"dimensions\":" +
+                           std::to_string(2 * dims) + ",\"versions\":{\"drawing 6.00\":1,\"drawing 7.00\":2}," +
+                           "\"unreadable\":[{\"file\":" + JsonString(dir.File("図面/bad.jww")) +
+                           ",\"reason\":\"not a Jw_cad drawing (.jww) or figure (.jws)\"}]}}\n");
+
+    r = RunCli("--info -r --brief " + Quote(dir.File("図面")), dir);
+    EXPECT_EQ(Lines(r.out), 3 + 4 + 1) << r.out;  // three files, the summary with two versions and the unreadable one
+    EXPECT_NE(r.out.find("summary: 3 of 4 files read, 2 with dimensions, " + std::to_string(2 * dims) +
+                         " dimensions in all\n  drawing 6.00: 1 file\n  drawing 7.00: 2 files\n  unreadable: 1 file\n"),
+              std::string::npos) << r.out;
 }
 
 // A drawing large enough that writing it takes a while.

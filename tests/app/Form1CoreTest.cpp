@@ -127,7 +127,8 @@ TEST(Form1Core, CreateShowsTheSettingsAndCloseSavesThem) {
         EXPECT_EQ(f.view.styleList, (std::vector<std::u16string>{u"Windows", u"Fusion"}));
         EXPECT_EQ(f.view.styleSelected, 1);
         EXPECT_EQ(f.view.applied, std::vector<std::u16string>{u"Fusion"});
-        EXPECT_FALSE(core.FormShow({f.src.File("none.jww")}));
+        // A missing file is logged as skipped by the run that follows.
+        EXPECT_TRUE(core.FormShow({f.src.File("none.jww")}));
         EXPECT_TRUE(f.view.drops);
 
         f.view.choice = 3;
@@ -188,7 +189,11 @@ TEST(Form1Core, ARunShowsTheLogTabFirstAndProgressPerFile) {
     EXPECT_EQ(f.view.events, expected);
     EXPECT_EQ(f.view.log[1], u"→ " + Utf8ToUtf16(f.out.File("a.jww")));
     EXPECT_EQ(f.view.log[12].rfind(u"変換 3・失敗 0", 0), 0u);
-    EXPECT_TRUE(fs::exists(f.out.File("a~1.jww")));
+    // The dropped folder's files keep its tree below a folder of its name.
+    const std::string name = fs::path(FsPath(f.src.path())).parent_path().filename().string();
+    EXPECT_TRUE(fs::exists(f.out.File(name + "/a.jww")));
+    EXPECT_TRUE(fs::exists(f.out.File(name + "/sub/b.jws.jww")));
+    EXPECT_EQ(f.view.log[5], u"→ " + Utf8ToUtf16(f.out.File(name + "/a.jww")));
 }
 
 // A right click on a file's lines of the log opens its output folder or
@@ -287,6 +292,25 @@ TEST(Form1Core, OpenDialogRemembersItsFolderAndFilter) {
     EXPECT_EQ(core.Fidx, 2);
     EXPECT_EQ(core.FList, std::vector<std::string>{a});
     EXPECT_TRUE(fs::exists(f.out.File("a.jww")));
+}
+
+// What a drop leaves alone is logged in the words of the command-line tool
+// and counted as it counts it; a drop without a drawing says so.
+TEST(Form1Core, ADropWithoutDrawingsLogsWhatItSkipped) {
+    CoreFixture f;
+    f.Settings(5);  // no folder dialog when nothing is converted
+    WriteAll(f.src.File("notes.txt"), Bytes{'x'});
+    fs::create_directories(FsPath(f.src.File("empty")));
+    TForm1Core core(f.view, f.paths);
+    core.FormCreate();
+    core.FormShow({});
+    core.WMDropFiles({f.src.File("notes.txt"), f.src.File("empty")});
+    const std::vector<std::u16string> expected = {
+        Utf8ToUtf16(f.src.File("notes.txt")), u"→ （書き出しなし）", u"\u3000…… スキップ",
+        u"\u3000原因：.jww・.jws のファイルではありません", u"変換する .jww・.jws のファイルが見つかりませんでした",
+        u"変換 0・失敗 0・スキップ 1、寸法 0 を分解"};
+    EXPECT_EQ(f.view.log, expected);
+    EXPECT_EQ(std::count(f.view.events.begin(), f.view.events.end(), "tab"), 2);
 }
 
 TEST(Form1Core, EscapeAndClosingStopTheRunBeforeTheNextFile) {

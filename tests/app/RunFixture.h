@@ -45,6 +45,11 @@ struct RunFixture {
         EXPECT_TRUE(f.FileOut(src.File(name), 600));
         return src.File(name);
     }
+    TRunSummary RunIntake(const TIntake& intake) {
+        TBatchRun run(work.path());
+        run.outputHook = hook;
+        return run.RunProc(intake, settings, cb);
+    }
     TRunSummary Run(const std::vector<std::string>& files) {
         TBatchRun run(work.path());
         run.outputHook = hook;

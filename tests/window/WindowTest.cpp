@@ -95,9 +95,16 @@ QStringList Entry(const QString& src, const QString& dst) {
             S(u"\u3000") + QString::fromStdU16String(CountsText(SampleCounts(figure)))};
 }
 
+// The lines of a named input the run does not convert.
+QStringList Skipped(const QString& path, const std::u16string& reason) {
+    return {path, S(u"→ （書き出しなし）"), S(u"\u3000…… スキップ"),
+            S(u"\u3000原因：") + QString::fromStdU16String(reason)};
+}
+
 // The summary line of a run of samples.
-QString Summary(const QStringList& converted, int left = -1) {
+QString Summary(const QStringList& converted, int left = -1, int skipped = 0) {
     TRunSummary s;
+    s.skipped = skipped;
     s.converted = static_cast<int>(converted.size());
     for (const QString& f : converted) s.dimensions += SampleCounts(f.endsWith(".jws", Qt::CaseInsensitive)).dimensions;
     s.aborted = left >= 0;
@@ -248,23 +255,26 @@ void WindowTest::DropConvertsOnlyTheDrawings() {
     TForm1 form(box.Options());
     form.show();
 
-    // Nothing admitted: no run, no settings written, the tab stays.
+    // Nothing admitted: the log tells what was skipped and that no drawing
+    // was found; no settings are written.
     QVERIFY(QFile::remove(box.settings));
     Drop(form, {txt, folder, box.src + "missing.jww"});
-    QTest::qWait(50);
-    QCOMPARE(form.ListBox1->count(), 0);
-    QCOMPARE(form.PageControl1->currentIndex(), 0);
+    QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
+    QCOMPARE(Log(form), Skipped(txt, u".jww・.jws のファイルではありません") +
+                            Skipped(box.src + "missing.jww", u"ファイルが見つかりません")
+                            << S(u"変換する .jww・.jws のファイルが見つかりませんでした") << Summary({}, -1, 2));
     QVERIFY(!QFile::exists(box.settings));
 
     Drop(form, {jww, txt, folder});
-    QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
-    QCOMPARE(Log(form), Entry(jww, box.out + "plan.jww") << Summary({jww}));
+    QTRY_COMPARE(form.ListBox1->count(), 9);
+    QCOMPARE(Log(form), Skipped(txt, u".jww・.jws のファイルではありません") + Entry(jww, box.out + "plan.jww")
+                            << Summary({jww}, -1, 1));
     QCOMPARE(QDir(box.out).entryList(QDir::Files).size(), 1);
 
     // The next drop replaces the list; a taken name gets a branch number.
     const QString figure = box.Figure("DOOR.JWS");
     Drop(form, {figure, jww});
-    QTRY_COMPARE(form.ListBox1->count(), 9);
+    QTRY_COMPARE(form.ListBox1->count() > 0 ? form.ListBox1->item(0)->text() : QString(), figure);
     QCOMPARE(Log(form),
              Entry(figure, box.out + "DOOR.JWS") + Entry(jww, box.out + "plan~1.jww") << Summary({figure, jww}));
 }
@@ -283,7 +293,9 @@ void WindowTest::CommandLineFilesAreConvertedAtStart() {
     TForm1 form(o);
     form.show();
     QTRY_COMPARE(form.PageControl1->currentIndex(), 1);
-    QCOMPARE(Log(form), Entry(a, box.out + "a.jww") + Entry(b, box.out + "B.JWS") << Summary({a, b}));
+    QCOMPARE(Log(form), Skipped(box.src + "notes.txt", u"ファイルが見つかりません") + Entry(a, box.out + "a.jww") +
+                            Entry(b, box.out + "B.JWS")
+                            << Summary({a, b}, -1, 1));
     QVERIFY(TJwsData::FileCheck(Path(box.out + "B.JWS")));
     QVERIFY(QFile::exists(box.settings));
     QVERIFY(QDir(box.work).isEmpty());
@@ -436,7 +448,8 @@ void WindowTest::ProgressShowsWhileARunGoes() {
     QCOMPARE(seen[0], QString("1 1 / 2: a.jww 1"));  // the log tab from the first line on
     QCOMPARE(seen[4], QString("1 2 / 2: b.jww 5"));
     QCOMPARE(form.StatusBar1Text->text(), S(kStatusBarText));  // the fixed text again
-    QVERIFY(QFile::exists(box.out + "a.jww") && QFile::exists(box.out + "b.jww"));
+    // Below a folder of the dropped folder's name, in its tree.
+    QVERIFY(QFile::exists(box.out + "src/a.jww") && QFile::exists(box.out + "src/sub/b.jww"));
 }
 
 QTEST_MAIN(WindowTest)
