@@ -146,8 +146,12 @@ test-windows: build-windows
 	env -i HOME="$$HOME" PATH="$$PATH" ctest --preset windows
 	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
 
+# CPack's ZIP generator writes the zip in the cross build's folder.
 windows: build-windows
-	scripts/package-windows.sh $(BUILD_WINDOWS) $(WINDOWS_ZIP)
+	cpack --preset windows
+	@mkdir -p $(dir $(WINDOWS_ZIP))
+	cp $(BUILD_WINDOWS)/$(notdir $(WINDOWS_ZIP)) $(WINDOWS_ZIP)
+	@echo "Wrote $(WINDOWS_ZIP)"
 
 bench:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_BENCH)
