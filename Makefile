@@ -32,14 +32,15 @@
 # The build folders are those of the presets in CMakePresets.json, which
 # the targets configure, build, test and package with: release (build),
 # sanitizers (build-asan), thread (build-tsan), fuzz (build-fuzz), bench
-# (build-bench) and windows (build-windows).
+# (build-bench) and windows (build-windows). The presets fix them, so they
+# cannot be set on the command line.
 
-BUILD      := build
-BUILD_ASAN := build-asan
-BUILD_BENCH := build-bench
-BUILD_WINDOWS := build-windows
-BUILD_FUZZ := build-fuzz
-BUILD_TSAN := build-tsan
+override BUILD         := build
+override BUILD_ASAN    := build-asan
+override BUILD_BENCH   := build-bench
+override BUILD_WINDOWS := build-windows
+override BUILD_FUZZ    := build-fuzz
+override BUILD_TSAN    := build-tsan
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 20
 # clang with its libFuzzer runtime, for make fuzz.
