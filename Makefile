@@ -28,16 +28,21 @@
 #
 # Every target installs the Debian packages it needs that are missing
 # (through sudo when not root) and they can run in any order in one folder.
+#
+# The build folders are those of the presets in CMakePresets.json, which
+# the targets configure, build, test and package with: release (build),
+# sanitizers (build-asan), thread (build-tsan), fuzz (build-fuzz), bench
+# (build-bench) and windows (build-windows). The presets fix them, so they
+# cannot be set on the command line.
 
-BUILD      ?= build
-BUILD_ASAN ?= build-asan
-BUILD_BENCH ?= build-bench
-BUILD_WINDOWS ?= build-windows
-BUILD_FUZZ ?= build-fuzz
-BUILD_TSAN ?= build-tsan
+override BUILD         := build
+override BUILD_ASAN    := build-asan
+override BUILD_BENCH   := build-bench
+override BUILD_WINDOWS := build-windows
+override BUILD_FUZZ    := build-fuzz
+override BUILD_TSAN    := build-tsan
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 20
-FUZZ_CXX   ?= clang++
 # clang with its libFuzzer runtime, for make fuzz.
 FUZZ_PACKAGES := clang libclang-rt-dev
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
@@ -62,12 +67,9 @@ PACKAGES_INSTALL := help2man shared-mime-info desktop-file-utils
 # make package: the manual page, and dpkg-shlibdeps for the run-time dependencies.
 PACKAGES_PACKAGE := help2man dpkg-dev file
 
-# The programs a user runs (make demo, make build, make screenshot).
-PROGRAMS := talvine talvine-cli talvine-examples
-
 # A folder configured for the first time builds no tests; one that has them
 # (make test was run in it) keeps them.
-CONFIGURE_PROGRAMS = $(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release \
+CONFIGURE_PROGRAMS = $(CONFIGURE) release $(BUILD) \
                      $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTALVINE_BUILD_TESTS=OFF)
 
 .PHONY: all deps build test test-release test-sanitize test-thread test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean \
@@ -86,30 +88,31 @@ all: build
 deps:
 	@$(DEPS) $(PACKAGES_BUILD)
 
+# The programs a user runs (make demo, make build, make screenshot): the
+# build preset "programs".
 build: deps
 	$(CONFIGURE_PROGRAMS)
-	cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+	cmake --build --preset programs -j $(JOBS)
 
 test-release:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST)
-	$(CONFIGURE) $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=ON
-	cmake --build $(BUILD) -j $(JOBS)
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(CONFIGURE) release $(BUILD) -DTALVINE_BUILD_TESTS=ON
+	cmake --build --preset release -j $(JOBS)
+	ctest --preset release -j $(JOBS)
 
 test-sanitize:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST)
-	$(CONFIGURE) $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Debug -DTALVINE_SANITIZE=ON
-	cmake --build $(BUILD_ASAN) -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(BUILD_ASAN) --output-on-failure -j $(JOBS)
+	$(CONFIGURE) sanitizers $(BUILD_ASAN)
+	cmake --build --preset sanitizers -j $(JOBS)
+	ctest --preset sanitizers -j $(JOBS)
 
-# The output check and the batch run use a second thread: their tests under
-# ThreadSanitizer.
+# The output check and the batch run use a second thread: their tests
+# (label thread) under ThreadSanitizer.
 test-thread:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST)
-	$(CONFIGURE) $(BUILD_TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVINE_SANITIZE_THREAD=ON -DTALVINE_BUILD_TESTS=ON
-	cmake --build $(BUILD_TSAN) -j $(JOBS) --target talvine_tests
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(BUILD_TSAN) --output-on-failure -j $(JOBS) -R '^(Verify|BatchRun|[A-Za-z]+/Verify)'
+	$(CONFIGURE) thread $(BUILD_TSAN)
+	cmake --build --preset thread -j $(JOBS)
+	ctest --preset thread -j $(JOBS)
 
 test: test-release test-sanitize test-thread test-fuzz test-windows
 
@@ -119,9 +122,8 @@ test-fuzz:
 
 fuzz-build:
 	@$(DEPS) $(PACKAGES_BUILD) $(FUZZ_PACKAGES)
-	$(CONFIGURE) $(BUILD_FUZZ) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DTALVINE_FUZZ=ON -DTALVINE_BUILD_TESTS=OFF
-	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target talvine_fuzz
+	$(CONFIGURE) fuzz $(BUILD_FUZZ)
+	cmake --build --preset fuzz -j $(JOBS)
 
 fuzz: fuzz-build
 	scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
@@ -130,25 +132,32 @@ deps-windows:
 	@$(DEPS) $(WINDOWS_PACKAGES)
 
 build-windows: deps-windows
-	$(CONFIGURE) $(BUILD_WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD_WINDOWS) -j $(JOBS)
+	$(CONFIGURE) windows $(BUILD_WINDOWS)
+	cmake --build --preset windows -j $(JOBS)
 
 # The suite under Wine (one process), then the same conversions and reports
-# from both builds, compared byte for byte. The suite runs with an empty
-# environment (no LANG, no LC_*), as on a bare system: Wine must be given a
-# UTF-8 locale by the scripts that start it, whatever the caller's.
-test-windows: build-windows build
-	@$(DEPS) $(WINDOWS_TEST_PACKAGES)
-	env -i HOME="$$HOME" PATH="$$PATH" ctest --test-dir $(BUILD_WINDOWS) --output-on-failure
+# from both builds (the tests labelled cross-build), compared byte for byte.
+# The suite runs with an empty environment (no LANG, no LC_*), as on a bare
+# system: Wine must be given a UTF-8 locale by the scripts that start it,
+# whatever the caller's.
+test-windows: build-windows
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST) $(WINDOWS_TEST_PACKAGES)
+	$(CONFIGURE) release $(BUILD) -DTALVINE_BUILD_TESTS=ON
+	cmake --build --preset release-tests -j $(JOBS)
+	env -i HOME="$$HOME" PATH="$$PATH" ctest --preset windows
 	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
 
+# CPack's ZIP generator writes the zip in the cross build's folder.
 windows: build-windows
-	scripts/package-windows.sh $(BUILD_WINDOWS) $(WINDOWS_ZIP)
+	cpack --preset windows
+	@mkdir -p $(dir $(WINDOWS_ZIP))
+	cp $(BUILD_WINDOWS)/$(notdir $(WINDOWS_ZIP)) $(WINDOWS_ZIP)
+	@echo "Wrote $(WINDOWS_ZIP)"
 
 bench:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_BENCH)
-	$(CONFIGURE) $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DTALVINE_BUILD_TESTS=OFF -DTALVINE_BUILD_BENCH=ON
-	cmake --build $(BUILD_BENCH) -j $(JOBS)
+	$(CONFIGURE) bench $(BUILD_BENCH)
+	cmake --build --preset bench -j $(JOBS)
 	$(BUILD_BENCH)/bench/talvine_bench
 
 demo: build
@@ -173,7 +182,7 @@ screenshot: build build-windows
 install:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_INSTALL)
 	$(CONFIGURE_PROGRAMS)
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build --preset release -j $(JOBS)
 	@# Through sudo only when the target folder cannot be written.
 	@root="$(DESTDIR)$(PREFIX)"; while [ ! -e "$$root" ]; do root=$$(dirname "$$root"); done; \
 	if [ -w "$$root" ]; then as=""; elif [ "$$(id -u)" != 0 ] && command -v sudo >/dev/null 2>&1; then as=sudo; \
@@ -199,8 +208,8 @@ uninstall:
 package:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_PACKAGE)
 	$(CONFIGURE_PROGRAMS)
-	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && cpack -G DEB
+	cmake --build --preset release -j $(JOBS)
+	cpack --preset deb
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS) $(BUILD_TSAN)

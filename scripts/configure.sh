@@ -1,19 +1,25 @@
 #!/bin/sh
-# Configures a CMake build folder.
+# Configures a build folder by its preset of CMakePresets.json.
 #
-#   scripts/configure.sh BUILD_DIR [CMAKE_ARGS...]
+#   scripts/configure.sh PRESET BUILD_DIR [CMAKE_ARGS...]
 #
-# The generator is chosen once, when the folder is first configured: Ninja
-# when it is installed at that moment, else Unix Makefiles. A folder that
-# was configured before keeps the generator it was made with, so the
-# Makefile's targets can run in any order in one checkout.
+# BUILD_DIR is the preset's folder. Every preset builds with Ninja. A
+# folder that was configured before with another generator (Unix
+# Makefiles, which this script chose when Ninja was not installed) is
+# configured afresh, so that the Makefile's targets keep running in any
+# order in one checkout: its cache is removed, whether it builds the tests
+# is kept, and its programs are built anew.
 set -eu
-dir=$1
-shift
-if [ -f "$dir/CMakeCache.txt" ]; then
-  exec cmake -S . -B "$dir" "$@"
-elif command -v ninja >/dev/null 2>&1; then
-  exec cmake -S . -B "$dir" -G Ninja "$@"
-else
-  exec cmake -S . -B "$dir" "$@"
+preset=$1
+dir=$2
+shift 2
+cache=$dir/CMakeCache.txt
+if [ -f "$cache" ] && ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$cache"; then
+  echo "configure: $dir was made by another generator; configuring it afresh for Ninja"
+  tests=$(sed -n 's/^TALVINE_BUILD_TESTS:BOOL=//p' "$cache")
+  rm -rf "$cache" "$dir/CMakeFiles"
+  if [ -n "$tests" ]; then
+    set -- "-DTALVINE_BUILD_TESTS=$tests" "$@"
+  fi
 fi
+exec cmake --preset "$preset" "$@"
