@@ -24,6 +24,7 @@
 #include "app/BatchRun.h"
 #include "app/FileInfo.h"
 #include "app/RunReport.h"
+#include "app/SendTo.h"
 #include "app/Render.h"
 #include "util/Func_2.h"
 #include "util/Platform.h"
@@ -57,6 +58,7 @@ const char kUsage[] =
     "       talvine-cli --info [-r] [--json | --brief] FILE|FOLDER...\n"
     "       talvine-cli --render OUT.svg | --compare OUT.svg FILE\n"
     "       talvine-cli --render-dir DIR FILE...\n"
+    "       talvine-cli --sendto install | remove\n"
     "Turns every dimension of Jw_cad drawings (.jww) and figures (.jws) into plain\n"
     "lines, texts and points, and writes each result as a new file of the same\n"
     "format and version. Existing files are never overwritten: a taken name gets\n"
@@ -95,10 +97,18 @@ const char kUsage[] =
     "                           by side, what the conversion made in orange\n"
     "      --temporary-points   with the pictures: draw temporary points too\n"
     "      --brief              with --info: one line per file\n"
+    "      --sendto install     (Windows) add \"Talvine（寸法図形を分解）\" to Explorer's\n"
+    "                           Send to (送る) menu: files sent to it open in talvine.exe\n"
+    "                           beside this program and are converted there\n"
+    "      --sendto remove      take it out of the menu again\n"
     "  -h, --help               show this help and exit\n"
     "  -V, --version            show the version and exit\n"
     "\n"
-    "Ctrl-C stops the run before the next file.\n"
+    "The log (three lines a file, what each conversion made, the summary) goes to\n"
+    "standard output and messages to standard error: keep them with\n"
+    "  talvine-cli ... > log.txt 2>&1\n"
+    "or keep a table of the run with --report FILE. Ctrl-C stops the run before\n"
+    "the next file.\n"
     "\n"
     "Exit status:\n"
     "  0    every file was converted, or left alone as asked (--skip-unchanged,\n"
@@ -118,6 +128,7 @@ struct TCliOptions {
     bool conversionOption = false;
     bool help = false, version = false;
     std::string reportFile;  // --report
+    std::string sendTo;      // --sendto: "install" or "remove"
     // Pictures instead of a conversion.
     std::string renderFile, renderDir, compareFile;
     TRenderOptions render;
@@ -143,19 +154,27 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
             const size_t eq = a.find('=');
             const std::string name = a.substr(0, eq);
             if (name == "--output-dir" || name == "--render" || name == "--render-dir" || name == "--compare" ||
-                name == "--report") {
+                name == "--report" || name == "--sendto") {
                 std::string value;
                 if (eq != std::string::npos) {
                     value = a.substr(eq + 1);
                 } else if (i + 1 < args.size()) {
                     value = args[++i];
                 } else {
-                    error = "option " + name + (name == "--output-dir" || name == "--render-dir" ? " needs a folder"
-                                                                                                 : " needs a file");
+                    error = "option " + name +
+                            (name == "--output-dir" || name == "--render-dir" ? " needs a folder"
+                             : name == "--sendto"                             ? " needs install or remove"
+                                                                              : " needs a file");
                     return false;
                 }
                 if (name == "--output-dir") outputDir(value);
-                else if (name == "--report") {
+                else if (name == "--sendto") {
+                    if (value != "install" && value != "remove") {
+                        error = "option --sendto needs install or remove, not " + value;
+                        return false;
+                    }
+                    o.sendTo = value;
+                } else if (name == "--report") {
                     o.reportFile = value;
                     o.conversionOption = true;
                 } else if (name == "--render") o.renderFile = value;
@@ -216,6 +235,14 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
         }
     }
     if (o.help || o.version) return true;
+    const bool anythingElse = !o.named.empty() || o.recursive || o.quiet || o.info || o.json || o.brief ||
+                              o.conversionOption || !o.renderFile.empty() || !o.renderDir.empty() ||
+                              !o.compareFile.empty() || o.render.temporaryPoints;
+    if (!o.sendTo.empty()) {
+        if (!anythingElse) return true;
+        error = "--sendto takes nothing else";
+        return false;
+    }
     if ((o.json || o.brief) && !o.info) {
         error = std::string(o.json ? "--json" : "--brief") + " needs --info";
         return false;
@@ -480,6 +507,20 @@ int RunConversion(TCliOptions& o) {
     return summary.failed == 0 && skipped == 0 && reportWritten ? kExitOk : kExitSomeFailed;
 }
 
+// --sendto install / remove: the shortcut in Explorer's Send to menu to the
+// window beside this program.
+int RunSendTo(const std::string& action) {
+    const TSendToResult r = action == "install" ? InstallSendTo(platform::ExecutableDir() + "talvine.exe")
+                                                : RemoveSendTo();
+    if (!r.ok) {
+        Err("talvine-cli: " + r.error + "\n");
+        return kExitSomeFailed;
+    }
+    Out(action == "install" ? "「送る」メニューに追加しました: " + r.path + "\n" + "added to the Send to menu: " + r.path + "\n"
+                            : "「送る」メニューから削除しました: " + r.path + "\n" + "removed from the Send to menu: " + r.path + "\n");
+    return kExitOk;
+}
+
 }  // namespace
 
 // The whole tool, on arguments given as UTF-8 (the program's path excluded).
@@ -498,7 +539,10 @@ int CliMain(const std::vector<std::string>& args) {
         status = kExitOk;
     } else {
         const bool pictures = !o.renderFile.empty() || !o.renderDir.empty() || !o.compareFile.empty();
-        status = pictures ? RunPictures(o) : o.info ? RunInfo(o) : RunConversion(o);
+        status = !o.sendTo.empty() ? RunSendTo(o.sendTo)
+                 : pictures        ? RunPictures(o)
+                 : o.info          ? RunInfo(o)
+                                   : RunConversion(o);
     }
     // A log that could not be written (a full disk, a closed output) is a failure.
     if (!g_outFailed && (std::fflush(stdout) != 0 || std::ferror(stdout))) {

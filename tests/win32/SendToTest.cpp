@@ -42,33 +42,47 @@ std::wstring TargetOf(const std::string& link) {
     return target;
 }
 
-TEST(SendTo, InstallMakesAShortcutToTheWindowAndRemoveTakesItAway) {
-    // The window program in a folder of its own, as unpacked. (Its name is
-    // ASCII: Wine keeps a shortcut's path in the ANSI code page, which
-    // under a UTF-8 locale has no kana; Windows keeps the path whole.)
+// Runs the command-line tool at cli with args; its exit status.
+int RunTool(const std::string& cli, const std::string& args) {
+    const std::string cmd = "\"\"" + cli + "\" " + args + " >nul 2>nul\"";
+    return _wsystem(Wide(cmd).c_str());
+}
+
+bool CopyFileTo(const std::string& from, const std::string& to) {
+    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), TRUE) != 0;
+}
+
+TEST(SendTo, TheToolPutsTheWindowBesideItIntoTheMenuAndTakesItOut) {
+    // The programs unpacked into a folder of their own. (Its name is ASCII:
+    // Wine keeps a shortcut's path in the ANSI code page, which under a
+    // UTF-8 locale has no kana; Windows keeps the path whole.)
     const std::string dir = AddPathDelim(platform::TempDir()) + "Talvine SendTo " + std::to_string(platform::ProcessId());
     ASSERT_TRUE(platform::ForceDirectories(dir));
-    const std::string exe = dir + "\\talvine.exe";
+    const std::string cli = dir + "\\talvine-cli.exe", window = dir + "\\talvine.exe";
+    ASSERT_TRUE(CopyFileTo(platform::ExecutableDir() + "talvine-cli.exe", cli));
     {
-        platform::File f = platform::File::CreateNew(exe);
+        platform::File f = platform::File::CreateNew(window);
         ASSERT_TRUE(f.IsOpen());
     }
-    const TSendToResult installed = InstallSendTo(exe);
-    ASSERT_TRUE(installed.ok) << installed.error;
-    EXPECT_EQ(installed.path, SendToShortcutPath());
-    EXPECT_NE(installed.path.find("SendTo"), std::string::npos) << installed.path;
-    EXPECT_TRUE(platform::FileExists(installed.path));
-    EXPECT_EQ(TargetOf(installed.path), Wide(exe));
+    const std::string link = SendToShortcutPath();
+    ASSERT_FALSE(link.empty());
+    EXPECT_NE(link.find("SendTo"), std::string::npos) << link;
+    EXPECT_NE(link.find(Utf16ToUtf8(kSendToName)), std::string::npos) << link;
 
-    const TSendToResult removed = RemoveSendTo();
-    EXPECT_TRUE(removed.ok) << removed.error;
-    EXPECT_FALSE(platform::FileExists(installed.path));
-    EXPECT_TRUE(RemoveSendTo().ok) << "removing what is not there is no failure";
+    EXPECT_EQ(RunTool(cli, "--sendto install"), 0);
+    EXPECT_TRUE(platform::FileExists(link));
+    EXPECT_EQ(TargetOf(link), Wide(window));
 
-    // A program that is not there gets no shortcut.
-    EXPECT_FALSE(InstallSendTo(dir + "\\missing.exe").ok);
-    EXPECT_FALSE(platform::FileExists(installed.path));
-    platform::RemoveFile(exe);
+    EXPECT_EQ(RunTool(cli, "--sendto remove"), 0);
+    EXPECT_FALSE(platform::FileExists(link));
+    EXPECT_EQ(RunTool(cli, "--sendto remove"), 0) << "removing what is not there is no failure";
+
+    // Without the window beside it, nothing is made.
+    platform::RemoveFile(window);
+    EXPECT_NE(RunTool(cli, "--sendto install"), 0);
+    EXPECT_FALSE(platform::FileExists(link));
+    EXPECT_FALSE(InstallSendTo(window).ok);
+    platform::RemoveFile(cli);
     platform::RemoveDir(dir);
 }
 
