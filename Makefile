@@ -78,8 +78,8 @@ CONFIGURE_PROGRAMS = $(CONFIGURE) release $(BUILD) \
 # What the Windows cross build needs: mingw-w64 with posix threads, static
 # zlib for it, GoogleTest's sources and Wine to run the tests.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build
-# The window's test under Wine needs a virtual display.
-WINDOWS_TEST_PACKAGES := xvfb
+# The window's test under Wine needs a virtual display; the zip's test unzip.
+WINDOWS_TEST_PACKAGES := xvfb unzip
 VERSION := $(shell sed -n 's/^project.Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 WINDOWS_ZIP := dist/talvine-$(VERSION)-windows-x64.zip
 
@@ -146,6 +146,8 @@ test-windows: build-windows
 	cmake --build --preset release-tests -j $(JOBS)
 	env -i HOME="$$HOME" PATH="$$PATH" ctest --preset windows
 	scripts/cross-build-check.sh $(BUILD) $(BUILD_WINDOWS)
+	$(MAKE) --no-print-directory windows
+	tests/install/windows-zip.sh $(WINDOWS_ZIP)
 
 # CPack's ZIP generator writes the zip in the cross build's folder.
 windows: build-windows

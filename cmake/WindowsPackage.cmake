@@ -1,6 +1,6 @@
 # The Windows release zip (make windows, or cpack in the cross build's
 # folder): talvine-VERSION-windows-x64.zip, whose one folder of that name
-# holds the programs, the README and, in licenses/, the notices of what is
+# holds the programs, the README, the two examples and, in licenses/, the notices of what is
 # linked into them: zlib, the mingw-w64 runtime (with winpthreads), the GCC
 # runtime libraries, and fdlibm's for the portable sine and cosine. The
 # texts get Windows line ends.
@@ -14,7 +14,8 @@ function(talvine_zip_text out in)
     DEPENDS ${in} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/Crlf.cmake VERBATIM)
 endfunction()
 
-talvine_zip_text(README.txt ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt)
+# The README in Japanese and English: UTF-8 with a byte-order mark.
+talvine_zip_text(README.txt ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt -DBOM=ON)
 talvine_zip_text(licenses/fdlibm.txt ${PROJECT_SOURCE_DIR}/util/Maths.cpp -DNOTICE=ON)
 talvine_zip_text(licenses/gcc-runtime.txt /usr/share/doc/gcc-mingw-w64-base/copyright)
 talvine_zip_text(licenses/mingw-w64.txt /usr/share/doc/mingw-w64-x86-64-dev/copyright)
@@ -31,6 +32,9 @@ set(folder ${CPACK_PACKAGE_FILE_NAME})
 install(TARGETS talvine talvine-cli RUNTIME DESTINATION ${folder})
 install(FILES ${zip_texts}/README.txt DESTINATION ${folder})
 install(FILES ${licenses} DESTINATION ${folder}/licenses)
+# A drawing and a figure to try it on.
+install(FILES ${PROJECT_SOURCE_DIR}/examples/plan.jww ${PROJECT_SOURCE_DIR}/examples/door.jws
+        DESTINATION ${folder}/examples)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME talvine)
