@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -27,6 +28,7 @@
 #include "app/Settings.h"
 #include "app/window/Unit1.h"
 #include "tests/jww/TestFiles.h"
+#include "util/Func_2.h"
 
 using namespace talvine;
 
@@ -155,6 +157,7 @@ private slots:
     void OpenDialogRemembersItsFolderAndFilter();
     void AskEveryTimeUsesTheChosenFolder();
     void ProgressShowsWhileARunGoes();
+    void ALargeDropKeepsItsPace();
 };
 
 void WindowTest::ShapeOfTheWindow() {
@@ -312,8 +315,9 @@ void WindowTest::EscapeStopsTheRunBeforeTheNextFile() {
     int rows = 0;
     bool refused = false;
     QObject::connect(form.ListBox1->model(), &QAbstractItemModel::rowsInserted, &form, [&] {
-        if (++rows != 3) return;
-        // The first file is done: Escape; a drop and a second run do not get in.
+        if (++rows != 1) return;
+        // The first file is done (its lines come at once): Escape; a drop
+        // and a second run do not get in.
         QTest::keyClick(form.ListBox1, Qt::Key_Escape);
         form.WMDropFiles({other});
         form.RunProc();
@@ -437,19 +441,75 @@ void WindowTest::ProgressShowsWhileARunGoes() {
     TForm1 form(box.Options());
     form.show();
 
-    // Seen as each line arrives: the tab, the status bar, the lines so far.
+    // Seen as lines arrive: the tab, the status bar, the lines so far. The
+    // first file's lines come at once, the others (in a run this short)
+    // together at the end.
+    form.Core().showEveryMs = 1'000'000;
     QStringList seen;
     QObject::connect(form.ListBox1->model(), &QAbstractItemModel::rowsInserted, &form, [&] {
         seen << QString::number(form.PageControl1->currentIndex()) + " " + form.StatusBar1Text->text() + " " +
                     QString::number(form.ListBox1->count());
     });
     form.WMDropFiles({box.src});  // a dropped folder gives its drawings
-    QCOMPARE(seen.size(), 9);
-    QCOMPARE(seen[0], QString("1 1 / 2: a.jww 1"));  // the log tab from the first line on
-    QCOMPARE(seen[4], QString("1 2 / 2: b.jww 5"));
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0], QString("1 1 / 2: a.jww 4"));  // the log tab from the first line on
+    QCOMPARE(seen[1], QString("1 2 / 2: b.jww 9"));
     QCOMPARE(form.StatusBar1Text->text(), S(kStatusBarText));  // the fixed text again
     // Below a folder of the dropped folder's name, in its tree.
     QVERIFY(QFile::exists(box.out + "src/a.jww") && QFile::exists(box.out + "src/sub/b.jww"));
+}
+
+void WindowTest::ALargeDropKeepsItsPace() {
+    // The window must not slow down as its log grows, nor spend much more
+    // time than the run itself: the time per file of the last thousand
+    // files against the first thousand, and the whole drop against the same
+    // files converted without a window. Ratios, not times.
+    constexpr int kFiles = 5000, kSpan = 1000;
+    Sandbox box;
+    box.WriteSettings();
+    const QString first = box.Drawing("0.jww");
+    for (int i = 1; i < kFiles; ++i) {
+        const QString folder = box.src + QString::number(i % 10) + "/";
+        QDir().mkpath(folder);
+        QVERIFY(QFile::copy(first, folder + QString::number(i) + ".jww"));
+    }
+    TForm1 form(box.Options());
+    form.show();
+    std::vector<qint64> started(kFiles, -1);
+    QElapsedTimer clock;
+    form.Core().fileStartingHook = [&](int i, int) {
+        if (i < kFiles) started[static_cast<size_t>(i)] = clock.nsecsElapsed();
+    };
+    clock.start();
+    form.WMDropFiles({box.src});
+    const qint64 ended = clock.nsecsElapsed();
+    QCOMPARE(form.ListBox1->count(), 4 * kFiles + 1);
+    QVERIFY(started.back() > 0);
+    const double early = static_cast<double>(started[kSpan] - started[0]);
+    const double late = static_cast<double>(ended - started[kFiles - kSpan]);
+    const double pace = std::max(early, late) / std::min(early, late);
+    qInfo("time per file: first %d %.3f ms, last %d %.3f ms", kSpan, early / kSpan / 1e6, kSpan, late / kSpan / 1e6);
+    QVERIFY2(pace <= 1.5, qPrintable(QString("the last files took %1 x as long as the first").arg(late / early)));
+
+    // The same files by the batch run alone, as the command-line tool runs them.
+    const QString again = box.root.path() + "/again/";
+    QDir().mkpath(again);
+    TIntake intake;
+    intake.treeUnderFolderName = true;
+    PickupPath(Path(box.src), true, intake);
+    TRunSettings s;
+    s.folderMode = TOutputFolder::kSpecified;
+    s.specifiedDir = Path(again);
+    std::string sink;
+    TRunCallbacks cb;
+    cb.log = [&](const std::u16string& line) { sink = Utf16ToUtf8(line); };
+    TBatchRun run(Path(box.work));
+    clock.restart();
+    const TRunSummary alone = run.RunProc(intake, s, cb);
+    const qint64 batch = clock.nsecsElapsed();
+    QCOMPARE(alone.converted, kFiles);
+    qInfo("window %.2f s, batch run alone %.2f s", ended / 1e9, batch / 1e9);
+    QVERIFY2(ended <= 2 * batch, qPrintable(QString("the window took %1 x the time").arg(double(ended) / batch)));
 }
 
 QTEST_MAIN(WindowTest)
