@@ -158,6 +158,7 @@ private slots:
     void AskEveryTimeUsesTheChosenFolder();
     void ProgressShowsWhileARunGoes();
     void ALargeDropKeepsItsPace();
+    void AHundredThousandLogLinesStayCheap();
 };
 
 void WindowTest::ShapeOfTheWindow() {
@@ -510,6 +511,32 @@ void WindowTest::ALargeDropKeepsItsPace() {
     QCOMPARE(alone.converted, kFiles);
     qInfo("window %.2f s, batch run alone %.2f s", ended / 1e9, batch / 1e9);
     QVERIFY2(ended <= 2 * batch, qPrintable(QString("the window took %1 x the time").arg(double(ended) / batch)));
+}
+
+// The resident memory of this process, in bytes (0 where it cannot be told).
+long long ResidentBytes() {
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * 4096 : 0;
+}
+
+void WindowTest::AHundredThousandLogLinesStayCheap() {
+    // A run of 25,000 files logs 100,000 lines: the log keeps them all,
+    // each for little more than its text.
+    Sandbox box;
+    box.WriteSettings();
+    TForm1 form(box.Options());
+    form.show();
+    form.ShowLogTab();
+    const long long before = ResidentBytes();
+    if (before == 0) QSKIP("the memory of this process cannot be told here");
+    const std::u16string line = u"→ /srv/archive/現場A/平面/2024/F-2406-平面詳細図-改訂3.jww";
+    for (int batch = 0; batch < 250; ++batch) form.AppendLog(std::vector<std::u16string>(400, line));
+    QCOMPARE(form.ListBox1->count(), 100'000);
+    const double perLine = static_cast<double>(ResidentBytes() - before) / 100'000;
+    qInfo("%.0f bytes per log line", perLine);
+    QVERIFY2(perLine < 1000, qPrintable(QString("%1 bytes per line").arg(perLine)));
 }
 
 QTEST_MAIN(WindowTest)
