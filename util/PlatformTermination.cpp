@@ -70,11 +70,14 @@ File CreateTempFile(const std::string& path) {
 }
 
 void UnregisterTempPath(const std::string& path) {
+    // A slot's path is compared only while this thread holds the slot: on
+    // another thread it may be freed and taken for another path meanwhile.
     for (int i = 0; i < kMaxTempPaths; ++i) {
         int expected = kValid;
-        if (g_tempState[i].load() != kValid || path != g_tempPaths[i]) continue;
-        if (g_tempState[i].compare_exchange_strong(expected, kBusy)) g_tempState[i].store(kFree);
-        return;
+        if (!g_tempState[i].compare_exchange_strong(expected, kBusy)) continue;
+        const bool mine = path == g_tempPaths[i];
+        g_tempState[i].store(mine ? kFree : kValid);
+        if (mine) return;
     }
 }
 
