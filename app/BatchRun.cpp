@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <future>
+#include <map>
+#include <mutex>
 #include <new>
 #include <set>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "app/Aside.h"
 #include "app/DimensionExplode.h"
@@ -26,23 +30,41 @@ std::u16string U(const std::string& utf8) { return Utf8ToUtf16(utf8); }
 
 }  // namespace
 
+// One converter: the two documents and the folder their bound images go to.
+struct TBatchRun::TLane {
+    TJwwData JWW;
+    TJwsData JWS;
+    explicit TLane(const std::string& imageFolder) {
+        JWW.BindImageFolder = imageFolder;
+        JWW.BindImageExp = true;
+        JWW.BindImageExr = true;
+        JWS.BindImageFolder = imageFolder;
+        JWS.BindImageExp = false;
+        JWS.BindImageExr = false;
+    }
+    ~TLane() { JwwDataFree(); }
+    TLane(const TLane&) = delete;
+    TLane& operator=(const TLane&) = delete;
+    // Empties the drawing document and deletes the images its read extracted.
+    void JwwDataFree() {
+        JWW.BindImageDeleteGzFile();
+        JWW.BindImageDeleteNonGzFile();
+        JWW.DataFree();
+        JWW.BindImageInit();
+    }
+};
+
 TBatchRun::TBatchRun(std::string workFolder) : workFolder_(std::move(workFolder)) {
     if (!workFolder_.empty()) workFolder_ = AddPathDelim(workFolder_);
-    JWW.BindImageFolder = workFolder_;
-    JWW.BindImageExp = true;
-    JWW.BindImageExr = true;
-    JWS.BindImageFolder = workFolder_;
-    JWS.BindImageExp = false;
-    JWS.BindImageExr = false;
+    lane_ = std::make_unique<TLane>(workFolder_);
 }
 
-TBatchRun::~TBatchRun() { JwwDataFree(); }
+TBatchRun::~TBatchRun() = default;
 
-void TBatchRun::JwwDataFree() {
-    JWW.BindImageDeleteGzFile();
-    JWW.BindImageDeleteNonGzFile();
-    JWW.DataFree();
-    JWW.BindImageInit();
+int TBatchRun::JobsFor(int requested) {
+    int jobs = requested;
+    if (jobs <= 0) jobs = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(jobs, 1, kMaxJobs);
 }
 
 namespace {
@@ -178,6 +200,11 @@ void TBatchRun::Convert(platform::File& file, Doc& doc, TFileResult& r, bool ski
 
 TFileResult TBatchRun::ConvertFile(const std::string& src, const std::string& dst, bool referencePoints,
                                    bool skipUnchanged) {
+    return ConvertFile(*lane_, src, dst, referencePoints, skipUnchanged);
+}
+
+TFileResult TBatchRun::ConvertFile(TLane& lane, const std::string& src, const std::string& dst,
+                                   bool referencePoints, bool skipUnchanged) {
     TFileResult r;
     r.src = src;
     r.dst = dst;
@@ -192,11 +219,13 @@ TFileResult TBatchRun::ConvertFile(const std::string& src, const std::string& ds
         return r;
     }
     if (source.kind == TJwKind::kDrawing) {
-        Convert(source.file, JWW, r, skipUnchanged, [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
-        JwwDataFree();
+        Convert(source.file, lane.JWW, r, skipUnchanged,
+                [&](TJwwData& d) { return DataTransJWW(d, referencePoints); });
+        lane.JwwDataFree();
     } else {
-        Convert(source.file, JWS, r, skipUnchanged, [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
-        JWS.DataFree();
+        Convert(source.file, lane.JWS, r, skipUnchanged,
+                [&](TJwsData& d) { return DataTransJWS(d, referencePoints); });
+        lane.JWS.DataFree();
     }
     return r;
 }
@@ -256,6 +285,7 @@ struct TBatchRun::TRunPlan {
     std::string folder;  // the common output folder, with its separator; unused beside the sources
     bool besideSource = false;
     std::set<std::string> tidied;
+    std::mutex tidying;
     // The output folder of file i, with its separator ("" for the current
     // folder), and its output's name before any branch number.
     std::string OutputFolder(size_t i) const {
@@ -267,11 +297,33 @@ struct TBatchRun::TRunPlan {
     }
     // Removes the leftovers of killed processes in folder, once a run.
     void Tidy(const std::string& f) {
+        const std::lock_guard<std::mutex> hold(tidying);
         if (tidied.insert(f).second) RemoveStaleOutputs(f);
+    }
+    // The names file i's output may take: its folder and name, in lower
+    // case, without branch numbers ("plan~1.jww" may be a branch name of
+    // "plan.jww", and "Plan.JWW" and "plan.jww" one file on some systems).
+    // Files of one group are named one after another.
+    std::string NameGroup(size_t i) const {
+        const std::string candidate = Candidate(i);
+        const std::string name = FileNamePart(candidate);
+        const size_t dot = name.find_last_of('.');
+        std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+        const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+        for (;;) {
+            const size_t tilde = stem.find_last_of('~');
+            if (tilde == std::string::npos || tilde + 1 == stem.size()) break;
+            bool digits = true;
+            for (size_t k = tilde + 1; k < stem.size(); ++k) digits = digits && stem[k] >= '0' && stem[k] <= '9';
+            if (!digits) break;
+            stem.erase(tilde);
+        }
+        const std::string key = candidate.substr(0, candidate.size() - name.size()) + stem + ext;
+        return Utf16ToUtf8(LowerStr(Utf8ToUtf16(key)));
     }
 };
 
-TFileResult TBatchRun::ProcessFile(TRunPlan& plan, size_t i) {
+TFileResult TBatchRun::ProcessFile(TRunPlan& plan, size_t i, TLane& lane) {
     const auto started = std::chrono::steady_clock::now();
     const std::string& src = plan.input.files[i];
     const TRunSettings& s = plan.settings;
@@ -327,7 +379,7 @@ TFileResult TBatchRun::ProcessFile(TRunPlan& plan, size_t i) {
     const bool earlier = s.resume && NamedAsEarlierOutput(src);
     // All branch numbers taken: nothing may be overwritten, so the file fails.
     TFileResult r =
-        ConvertFile(src, GetBranchFileName(candidate), s.referencePoints, s.skipUnchanged || earlier);
+        ConvertFile(lane, src, GetBranchFileName(candidate), s.referencePoints, s.skipUnchanged || earlier);
     if (earlier && r.unchanged) {
         r.unchanged = false;
         r.resumed = true;
@@ -413,45 +465,215 @@ TRunSummary TBatchRun::RunProc(const TIntake& input, TRunSettings& settings, con
     }
     if (files.empty()) log(kLogNoFiles);
 
-    TRunPlan plan{input, settings, folder, settings.folderMode == TOutputFolder::kSource, {}};
+    TRunPlan plan{input, settings, folder, settings.folderMode == TOutputFolder::kSource, {}, {}};
     // Leftovers of processes that were killed while writing here.
     if (!plan.besideSource && !files.empty()) plan.Tidy(folder);
 
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::string& src = files[i];
-        if (cb.abortRequested && cb.abortRequested()) {
-            summary.aborted = true;
-            summary.left = summary.total - static_cast<int>(i);
-            log(cb.abortLine ? cb.abortLine(summary.left) : std::u16string(kLogAborted));
-            break;
-        }
-        if (cb.fileStarting) cb.fileStarting(static_cast<int>(i), summary.total, src);
-        const TFileResult r = ProcessFile(plan, i);
-        log(U(src));
-        if (r.resumed) {
-            log(r.dst.empty() ? std::u16string(kLogNothingWritten) : kLogArrow + U(r.dst));
-            log(kLogResultPrefix + std::u16string(r.dst.empty() ? kResultEarlierOutput : kResultResumed));
-        } else if (r.unchanged) {
-            log(kLogNothingWritten);
-            log(kLogResultPrefix + std::u16string(kResultUnchanged));
-        } else {
-            const std::string shown = r.dst.empty() ? plan.Candidate(i) : r.dst;
-            log(kLogArrow + U(shown));
-            log(kLogResultPrefix + std::u16string(r.done ? kResultDone : kResultFailed));
-            if (r.done) {
-                log(std::u16string(kLogDetailPrefix).append(CountsText(r.counts)));
-                if (r.unplacedDefinitions > 0) log(std::u16string(kLogDetailPrefix).append(UnplacedText(r.unplacedDefinitions)));
-            } else {
-                log(std::u16string(kLogReasonPrefix).append(FailureText(r.failure, r.detail)));
-            }
-        }
-        summary.Add(r);
-        if (cb.fileDone) cb.fileDone(r);
+    // Several at once only with a work folder to give each converter a
+    // folder of its own for bound images.
+    const int jobs = std::min<int>(JobsFor(settings.jobs), static_cast<int>(std::max<size_t>(files.size(), 1)));
+    int left = 0;
+    if (jobs > 1 && !workFolder_.empty()) {
+        long long budget = settings.memoryBudget;
+        if (budget <= 0) budget = platform::PhysicalMemory() / 2;
+        if (budget <= 0) budget = 2LL << 30;
+        left = RunAtOnce(plan, jobs, budget, summary, cb);
+    } else {
+        left = RunInTurn(plan, summary, cb);
+    }
+    if (left > 0) {
+        summary.aborted = true;
+        summary.left = left;
+        log(cb.abortLine ? cb.abortLine(summary.left) : std::u16string(kLogAborted));
     }
     if (cb.summarize) cb.summarize(summary);
     log(SummaryText(summary));
     if (cb.showLog) cb.showLog();
     return summary;
+}
+
+void TBatchRun::LogFile(const TRunPlan& plan, size_t i, const TFileResult& r, TRunSummary& summary,
+                        const TRunCallbacks& cb) {
+    auto log = [&](const std::u16string& line) {
+        if (cb.log) cb.log(line);
+    };
+    log(U(plan.input.files[i]));
+    if (r.resumed) {
+        log(r.dst.empty() ? std::u16string(kLogNothingWritten) : kLogArrow + U(r.dst));
+        log(kLogResultPrefix + std::u16string(r.dst.empty() ? kResultEarlierOutput : kResultResumed));
+    } else if (r.unchanged) {
+        log(kLogNothingWritten);
+        log(kLogResultPrefix + std::u16string(kResultUnchanged));
+    } else {
+        const std::string shown = r.dst.empty() ? plan.Candidate(i) : r.dst;
+        log(kLogArrow + U(shown));
+        log(kLogResultPrefix + std::u16string(r.done ? kResultDone : kResultFailed));
+        if (r.done) {
+            log(std::u16string(kLogDetailPrefix).append(CountsText(r.counts)));
+            if (r.unplacedDefinitions > 0)
+                log(std::u16string(kLogDetailPrefix).append(UnplacedText(r.unplacedDefinitions)));
+        } else {
+            log(std::u16string(kLogReasonPrefix).append(FailureText(r.failure, r.detail)));
+        }
+    }
+    summary.Add(r);
+    if (cb.fileDone) cb.fileDone(r);
+}
+
+int TBatchRun::RunInTurn(TRunPlan& plan, TRunSummary& summary, const TRunCallbacks& cb) {
+    const std::vector<std::string>& files = plan.input.files;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (cb.abortRequested && cb.abortRequested()) return static_cast<int>(files.size() - i);
+        if (cb.fileStarting) cb.fileStarting(static_cast<int>(i), summary.total, files[i]);
+        LogFile(plan, i, ProcessFile(plan, i, *lane_), summary, cb);
+    }
+    return 0;
+}
+
+namespace {
+
+// What a file that could not be converted for want of memory or a thread
+// reports.
+TFileResult Unconverted(const std::string& src, const std::string& dst) {
+    TFileResult r;
+    r.src = src;
+    r.dst = dst;
+    r.failure = TFileFailure::kOutOfMemory;
+    return r;
+}
+
+}  // namespace
+
+int TBatchRun::RunAtOnce(TRunPlan& plan, int jobs, long long budget, TRunSummary& summary,
+                         const TRunCallbacks& cb) {
+    const std::vector<std::string>& files = plan.input.files;
+    const size_t n = files.size();
+    // What each file is taken to need, and the group of names it may take.
+    std::vector<long long> need(n);
+    std::vector<std::string> group(n);
+    for (size_t i = 0; i < n; ++i) {
+        const double bytes = static_cast<double>(std::max(0LL, platform::FileSize(files[i])));
+        need[i] = static_cast<long long>(std::min(bytes * kPeakFactor, 1e18)) + kBaseNeed;
+        group[i] = plan.NameGroup(i);
+    }
+
+    // The lanes beyond the first get folders of their own for bound images.
+    std::vector<std::unique_ptr<TLane>> lanes;
+    std::vector<std::string> laneFolders;
+    for (int k = 1; k < jobs; ++k) {
+        const std::string f = workFolder_ + "lane" + std::to_string(k) + platform::PathSeparator();
+        if (!platform::ForceDirectories(f)) break;
+        laneFolders.push_back(f);
+        lanes.push_back(std::make_unique<TLane>(f));
+    }
+
+    struct {
+        std::mutex m;
+        std::condition_variable changed;  // a file was done, or the run stopped
+        size_t next = 0;                  // the next file to start
+        bool stop = false;
+        long long needed = 0;  // by the files in progress
+        int running = 0;
+        std::vector<TFileResult> results;
+        std::vector<char> done;
+        std::map<std::string, size_t> lastOfGroup;  // the last file started of each group
+    } st;
+    st.results.resize(n);
+    st.done.assign(n, 0);
+
+    auto work = [&](TLane& lane) {
+        std::unique_lock<std::mutex> hold(st.m);
+        for (;;) {
+            // In the order of the list; a file too large for what is left of
+            // the budget waits for the files in progress, and runs alone
+            // when it is too large for the whole budget.
+            st.changed.wait(hold, [&] {
+                return st.stop || st.next >= n || st.running == 0 || st.needed + need[st.next] <= budget;
+            });
+            if (st.stop || st.next >= n) return;
+            const size_t i = st.next++;
+            st.needed += need[i];
+            ++st.running;
+            const auto earlier = st.lastOfGroup.find(group[i]);
+            const bool waits = earlier != st.lastOfGroup.end();
+            const size_t before = waits ? earlier->second : 0;
+            st.lastOfGroup[group[i]] = i;
+            // Named after the earlier file that may take the same names.
+            if (waits) st.changed.wait(hold, [&] { return st.done[before] != 0; });
+            hold.unlock();
+            TFileResult r;
+            try {
+                r = ProcessFile(plan, i, lane);
+            } catch (const std::exception&) {
+                r = Unconverted(files[i], plan.Candidate(i));
+            }
+            hold.lock();
+            st.results[i] = std::move(r);
+            st.done[i] = 1;
+            st.needed -= need[i];
+            --st.running;
+            st.changed.notify_all();
+        }
+    };
+
+    // A stop asked for before the first file starts none.
+    if (cb.abortRequested && cb.abortRequested()) {
+        lanes.clear();
+        for (const std::string& f : laneFolders) platform::RemoveDir(f);
+        return static_cast<int>(n);
+    }
+    std::vector<std::thread> workers;
+    auto startWorker = [&](TLane& lane) {
+        try {
+            workers.emplace_back(work, std::ref(lane));
+        } catch (const std::system_error&) {
+        }
+    };
+    startWorker(*lane_);
+    for (auto& lane : lanes) startWorker(*lane);
+    if (workers.empty()) {
+        // No thread to be had: one file after another.
+        lanes.clear();
+        for (const std::string& f : laneFolders) platform::RemoveDir(f);
+        return RunInTurn(plan, summary, cb);
+    }
+
+    // This thread logs the files in the order of the list and asks whether
+    // to stop, between waits short enough for a stop to be seen at once.
+    size_t logged = 0;
+    bool stopped = false;
+    for (;;) {
+        std::unique_lock<std::mutex> hold(st.m);
+        st.changed.wait_for(hold, std::chrono::milliseconds(20),
+                            [&] { return logged < n && st.done[logged] != 0; });
+        while (logged < n && st.done[logged] != 0) {
+            TFileResult r = std::move(st.results[logged]);
+            st.results[logged] = TFileResult{};
+            hold.unlock();
+            if (cb.fileStarting) cb.fileStarting(static_cast<int>(logged), summary.total, files[logged]);
+            LogFile(plan, logged, r, summary, cb);
+            hold.lock();
+            ++logged;
+        }
+        const size_t started = st.next;
+        if (logged >= n || (stopped && logged >= started)) break;
+        hold.unlock();
+        if (!stopped && cb.abortRequested && cb.abortRequested()) {
+            stopped = true;
+            const std::lock_guard<std::mutex> again(st.m);
+            st.stop = true;
+            st.changed.notify_all();
+        }
+    }
+    {
+        const std::lock_guard<std::mutex> hold(st.m);
+        st.stop = true;
+        st.changed.notify_all();
+    }
+    for (std::thread& t : workers) t.join();
+    lanes.clear();  // empties their documents
+    for (const std::string& f : laneFolders) platform::RemoveDir(f);
+    return static_cast<int>(n - logged);
 }
 
 }  // namespace talvine

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,13 @@ struct TRunSettings {
     // folder that cannot be created or written stops the run before its
     // first file (TRunSummary::folderFailure) instead of failing each file.
     bool prepareFolder = false;
+    // Files converted at once: 1 converts one after another, 0 one per
+    // core (see TBatchRun::JobsFor). Whatever the number, the log, the
+    // callbacks and the outputs are those of one file after another.
+    int jobs = 1;
+    // The memory the files converted at once may take together, in bytes;
+    // 0: half of the machine's memory. See TBatchRun::kPeakFactor.
+    long long memoryBudget = 0;
 };
 
 // What happened to one file.
@@ -137,8 +145,31 @@ struct TRunCallbacks {
     std::function<void()> showLog;
 };
 
+// Several files at once (TRunSettings::jobs > 1): the files start in the
+// order of the list, each on the next free worker, and the calling thread
+// logs them, calls the callbacks and polls abortRequested, in the order of
+// the list, as each next one is done. So the log and the report read as
+// with one file at a time, and a stop lets the files already started
+// finish (their lines come before the stop line), then starts no more.
+// Names are decided as with one file at a time: a file whose output could
+// take a name that an earlier file of the list may take (the same folder
+// and name, branch numbers aside, in any case) starts only once that file
+// is done. Memory: a file is taken to need kPeakFactor times its size
+// (plus kBaseNeed); a file starts only while the files in progress and it
+// need no more than the budget together, so a file too large for the
+// budget runs alone.
 class TBatchRun {
 public:
+    // The peak memory of a conversion, as a multiple of the file's size
+    // (the document, the output check reading back into it, the buffers).
+    static constexpr double kPeakFactor = 2.6;
+    static constexpr long long kBaseNeed = 4LL << 20;
+    // At most this many files at once.
+    static constexpr int kMaxJobs = 64;
+    // The number of files converted at once for a request (0: one per
+    // core), within 1..kMaxJobs.
+    static int JobsFor(int requested);
+
     // workFolder receives the bound images of each drawing while it is
     // converted; it should be private to this process.
     explicit TBatchRun(std::string workFolder);
@@ -175,13 +206,22 @@ public:
 
 private:
     struct TRunPlan;
+    struct TLane;
     // All the work of file i of the plan apart from the log: its output's
     // name (and folder), the resume check, the conversion, the sizes and the
     // time. Depends on nothing but the plan (whose only changing state is
-    // the set of folders tidied) and the documents.
-    TFileResult ProcessFile(TRunPlan& plan, size_t i);
-    // Empties the drawing document and deletes the images its read extracted.
-    void JwwDataFree();
+    // the set of folders tidied, kept under a lock) and the lane's
+    // documents.
+    TFileResult ProcessFile(TRunPlan& plan, size_t i, TLane& lane);
+    TFileResult ConvertFile(TLane& lane, const std::string& src, const std::string& dst, bool referencePoints,
+                            bool skipUnchanged);
+    // Logs file i's result and counts it in.
+    void LogFile(const TRunPlan& plan, size_t i, const TFileResult& r, TRunSummary& summary,
+                 const TRunCallbacks& cb);
+    // The files of the plan one after another, or several at once; the
+    // files not started when the run was stopped.
+    int RunInTurn(TRunPlan& plan, TRunSummary& summary, const TRunCallbacks& cb);
+    int RunAtOnce(TRunPlan& plan, int jobs, long long budget, TRunSummary& summary, const TRunCallbacks& cb);
     // Reads the source (r.src, open in file) into doc, explodes it, writes
     // it and, when outputs are checked, reads the output back into doc.
     template <class Doc, class Explode>
@@ -194,8 +234,7 @@ private:
                  const std::function<std::string(const std::string&)>& verify);
 
     std::string workFolder_;
-    TJwwData JWW;
-    TJwsData JWS;
+    std::unique_ptr<TLane> lane_;  // the documents of one file at a time
 };
 
 }  // namespace talvine

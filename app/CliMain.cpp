@@ -1,6 +1,7 @@
 // talvine-cli: converts drawings and figures from the command line.
 //
 //   talvine-cli [options] FILE|FOLDER...
+//   talvine-cli -j 0 -r -o OUT FOLDER...   (several files at once)
 //   talvine-cli --info [-r] [--json|--brief] FILE|FOLDER...
 //
 // Prints the log of the run (UTF-8) as each file finishes, a reason for
@@ -69,6 +70,10 @@ const char kUsage[] =
     "                           (default: beside each source); with -r the files of\n"
     "                           a folder keep their subfolders below DIR\n"
     "  -r, --recursive          take the .jww and .jws files in named folders, at any depth\n"
+    "  -j, --jobs N             convert up to N files at once (default 1; 0: one per\n"
+    "                           core); the log, the report and the outputs are those\n"
+    "                           of one file after another, and a file too large to\n"
+    "                           share the memory with others is converted alone\n"
     "      --skip-unchanged     write nothing for a file without dimensions\n"
     "      --resume             skip every file whose output exists and is not older\n"
     "                           than the file (to finish a stopped run), and outputs\n"
@@ -108,7 +113,7 @@ const char kUsage[] =
     "standard output and messages to standard error: keep them with\n"
     "  talvine-cli ... > log.txt 2>&1\n"
     "or keep a table of the run with --report FILE. Ctrl-C stops the run before\n"
-    "the next file.\n"
+    "the next file (with -j, once the files in progress are done).\n"
     "\n"
     "Exit status:\n"
     "  0    every file was converted, or left alone as asked (--skip-unchanged,\n"
@@ -119,6 +124,16 @@ const char kUsage[] =
     "  2    usage error (unknown option, an output folder that cannot be created or\n"
     "       written, a report that exists)\n"
     "  130  interrupted (Ctrl-C, or terminated)\n";
+
+// Digits only, as a number; -1 otherwise.
+long long ParseWholeNumber(const std::string& s) {
+    long long v = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9') return -1;
+        v = v * 10 + (c - '0');
+    }
+    return s.empty() ? -1 : v;
+}
 
 struct TCliOptions {
     TRunSettings settings;
@@ -139,6 +154,17 @@ struct TCliOptions {
 bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::string& error) {
     o.settings.folderMode = TOutputFolder::kSource;
     bool optionsEnded = false;
+    // -j N: a whole number from 0 (one per core).
+    auto jobs = [&](const std::string& value, const char* option) {
+        const long long n = value.empty() || value.size() > 6 ? -1 : ParseWholeNumber(value);
+        if (n < 0) {
+            error = std::string("option ") + option + " needs a number of files (0: one per core), not '" + value + "'";
+            return false;
+        }
+        o.settings.jobs = static_cast<int>(n);
+        o.conversionOption = true;
+        return true;
+    };
     auto outputDir = [&](const std::string& dir) {
         o.settings.folderMode = TOutputFolder::kSpecified;
         o.settings.specifiedDir = dir;
@@ -154,7 +180,7 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
             const size_t eq = a.find('=');
             const std::string name = a.substr(0, eq);
             if (name == "--output-dir" || name == "--render" || name == "--render-dir" || name == "--compare" ||
-                name == "--report" || name == "--sendto") {
+                name == "--report" || name == "--sendto" || name == "--jobs") {
                 std::string value;
                 if (eq != std::string::npos) {
                     value = a.substr(eq + 1);
@@ -164,11 +190,14 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
                     error = "option " + name +
                             (name == "--output-dir" || name == "--render-dir" ? " needs a folder"
                              : name == "--sendto"                             ? " needs install or remove"
+                             : name == "--jobs"                               ? " needs a number"
                                                                               : " needs a file");
                     return false;
                 }
                 if (name == "--output-dir") outputDir(value);
-                else if (name == "--sendto") {
+                else if (name == "--jobs") {
+                    if (!jobs(value, "--jobs")) return false;
+                } else if (name == "--sendto") {
                     if (value != "install" && value != "remove") {
                         error = "option --sendto needs install or remove, not " + value;
                         return false;
@@ -219,6 +248,17 @@ bool ParseArguments(const std::vector<std::string>& args, TCliOptions& o, std::s
                         outputDir(args[++i]);
                     } else {
                         error = "option -o needs a folder";
+                        return false;
+                    }
+                    break;
+                }
+                if (c == 'j') {
+                    if (k + 1 < a.size()) {
+                        if (!jobs(a.substr(k + 1), "-j")) return false;
+                    } else if (i + 1 < args.size()) {
+                        if (!jobs(args[++i], "-j")) return false;
+                    } else {
+                        error = "option -j needs a number";
                         return false;
                     }
                     break;
@@ -442,27 +482,33 @@ int RunConversion(TCliOptions& o) {
     cb.abortRequested = [] { return platform::InterruptRequested(); };
     cb.abortLine = InterruptedLine;
     cb.folderMissing = [&](const std::u16string& message) { Err(Utf8(message) + "\n"); };
+    // What a termination leaves on the screen: the files not logged yet
+    // count as left (their outputs are removed or, when already published,
+    // found by --resume).
+    auto terminationTexts = [&](int left) {
+        TRunSummary t = sofar;
+        t.aborted = true;
+        t.left = left;
+        platform::SetTerminationTexts(Utf8(InterruptedLine(t.left)) + "\n" + Utf8(SummaryText(t)) + "\n",
+                                      InterruptedEnglish(t.left, total) + "talvine-cli: " + SummaryTextEnglish(t) + "\n");
+    };
     cb.runStarting = [&](int n) {
         total = n;
         sofar.started = true;
         sofar.total = n;
+        terminationTexts(n);
     };
     // A skipped input's lines are shown even when quiet: like a failure, it
     // needs looking at.
     cb.inputSkipped = [&](const TIntake::Refusal& r) {
         ++sofar.skipped;
         report.Add(r);
+        terminationTexts(total);
     };
-    cb.fileStarting = [&](int i, int n, const std::string&) {
+    cb.fileStarting = [&](int i, int, const std::string&) {
         index = i;
         inFile = true;
         pending.clear();
-        // What a termination now leaves on the screen.
-        TRunSummary t = sofar;
-        t.aborted = true;
-        t.left = n - i;
-        platform::SetTerminationTexts(Utf8(InterruptedLine(t.left)) + "\n" + Utf8(SummaryText(t)) + "\n",
-                                      InterruptedEnglish(t.left, n) + "talvine-cli: " + SummaryTextEnglish(t) + "\n");
     };
     cb.fileDone = [&](const TFileResult& r) {
         inFile = false;
@@ -486,6 +532,7 @@ int RunConversion(TCliOptions& o) {
             Err("talvine-cli: " + r.src + ": " + FailureTextEnglish(r.failure, r.detail) + "\n");
         report.Add(r);
         sofar.Add(r);
+        terminationTexts(total - index - 1);
     };
     TBatchRun run(work);
     TRunSummary summary = run.RunProc(intake, o.settings, cb);

@@ -223,24 +223,31 @@ void TForm1Core::RunProc() {
 
     TRunCallbacks cb;
     cb.log = [this](const std::u16string& line) {
-        view_.AppendLog(line);
+        pendingLog_.push_back(line);
         ++logLines_;
     };
     cb.clearLog = [this] {
         view_.ClearLog();
+        pendingLog_.clear();
+        pendingStatus_.clear();
+        linesShown_ = false;
         logLines_ = 0;
         logFiles_.clear();
     };
     cb.runStarting = [this](int) { view_.ShowLogTab(); };
     cb.fileStarting = [this](int i, int n, const std::string& src) {
-        view_.SetStatusText(ProgressText(i, n, src));
+        if (fileStartingHook) fileStartingHook(i, n);
+        pendingStatus_ = ProgressText(i, n, src);
         logFiles_.push_back(TLogFile{logLines_, logLines_, src, {}, false});
+        ShowProgress(false);
     };
     cb.fileDone = [this](const TFileResult& r) {
-        if (logFiles_.empty()) return;
-        TLogFile& f = logFiles_.back();
-        f.dst = r.dst;
-        f.done = r.done;
+        if (!logFiles_.empty()) {
+            TLogFile& f = logFiles_.back();
+            f.dst = r.dst;
+            f.done = r.done;
+        }
+        ShowProgress(false);
     };
     cb.abortRequested = [this] { return view_.PollEscape() || closePending_; };
     cb.askFolder = [this](const std::string& start) {
@@ -253,7 +260,10 @@ void TForm1Core::RunProc() {
     };
     cb.folderMissing = [this](const std::u16string& message) { view_.ShowFolderMissing(message); };
     cb.saveSettings = [this] { SaveDatFile(paths_.settingsSave); };
-    cb.showLog = [this] { view_.ShowLogTab(); };
+    cb.showLog = [this] {
+        ShowProgress(true);
+        view_.ShowLogTab();
+    };
 
     struct Running {
         TForm1Core& core;
@@ -274,12 +284,28 @@ void TForm1Core::RunProc() {
     {
         Running guard(*this);
         run_->RunProc(input, s, cb);
+        ShowProgress(true);  // a run that ended before its first file
     }
     // The last file's lines end where the log does; the summary follows.
     for (size_t i = 0; i + 1 < logFiles_.size(); ++i)
         logFiles_[i].lastLine = logFiles_[i + 1].firstLine - 1;
     if (!logFiles_.empty()) logFiles_.back().lastLine = std::max(logFiles_.back().firstLine, logLines_ - 2);
     if (closePending_) view_.CloseLater();
+}
+
+void TForm1Core::ShowProgress(bool now) {
+    const auto t = std::chrono::steady_clock::now();
+    if (!now && linesShown_ && t - lastShown_ < std::chrono::milliseconds(showEveryMs)) return;
+    lastShown_ = t;
+    if (!pendingStatus_.empty()) {
+        view_.SetStatusText(pendingStatus_);
+        pendingStatus_.clear();
+    }
+    if (!pendingLog_.empty()) {
+        view_.AppendLog(pendingLog_);
+        pendingLog_.clear();
+        linesShown_ = true;
+    }
 }
 
 // ---- The log's context menu ---------------------------------------------------

@@ -21,7 +21,9 @@
 // Paths are UTF-8; texts shown in controls are UTF-16.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,8 +102,10 @@ public:
 
     // ---- Feedback ----
     virtual void ClearLog() = 0;
-    // Appends a line to ListBox1, scrolls to it and repaints now.
-    virtual void AppendLog(const std::u16string& line) = 0;
+    // Appends lines to ListBox1 at once, scrolls to the last and repaints
+    // now. While a run goes the core hands over the lines gathered since
+    // the last call, at most a few times a second (TForm1Core::kShowEveryMs).
+    virtual void AppendLog(const std::vector<std::u16string>& lines) = 0;
     virtual void ShowLogTab() = 0;      // PageControl1 to tab 1
     virtual void SetStatusText(const std::u16string& text) = 0;  // StatusBar1
     // The message box of an unusable specified folder (lines separated by CR LF).
@@ -226,6 +230,14 @@ public:
     static std::vector<std::u16string> StyleList(const std::vector<std::u16string>& toolkitStyles);
     // The status text while file index of total is converted: "n / N: name".
     static std::u16string ProgressText(int index, int total, const std::string& src);
+    // While a run goes, the log's new lines and the status are shown at
+    // most this often (the first file's lines at once, the rest at the
+    // end): a window that repainted after every file would spend more time
+    // on that than on small files.
+    static constexpr int kShowEveryMs = 200;
+    int showEveryMs = kShowEveryMs;
+    // For tests: called before each file of a run (index, total).
+    std::function<void(int, int)> fileStartingHook;
 
 private:
     void SetFolderChoice(int choice);
@@ -246,6 +258,13 @@ private:
     void ClearIntake();
     int logLines_ = 0;
     std::vector<TLogFile> logFiles_;
+    // What the view has not shown yet, and when it last showed anything.
+    std::vector<std::u16string> pendingLog_;
+    std::u16string pendingStatus_;
+    bool linesShown_ = false;
+    std::chrono::steady_clock::time_point lastShown_;
+    // Hands the pending lines and status to the view: now, or when it is time.
+    void ShowProgress(bool now);
     int comparisons_ = 0;
     std::vector<std::string> comparisonFiles_;  // removed at close
     bool created_ = false;  // FormCreate ran

@@ -49,12 +49,15 @@ namespace {
 
 
 
-// Removes the files in folder and the folder; true when it is gone.
-bool RemoveFolderWithFiles(const std::string& folder) {
+// Removes the files in folder, its subfolders with their files (the bound
+// images of files converted at once), and the folder; true when it is gone.
+bool RemoveFolderWithFiles(const std::string& folder, int depth = 1) {
     std::vector<platform::DirEntry> entries;
     if (!platform::ListDir(folder, entries)) return false;
-    for (const auto& e : entries)
+    for (const auto& e : entries) {
         if (!e.isDir) platform::RemoveFile(AddPathDelim(folder) + e.name);
+        else if (depth > 0 && !e.isLink) RemoveFolderWithFiles(AddPathDelim(folder) + e.name, depth - 1);
+    }
     return platform::RemoveDir(folder);
 }
 

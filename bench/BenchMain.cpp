@@ -16,9 +16,11 @@
 // talvine_bench --hostile runs only the last part; talvine_bench
 // --write-drawing FILE only writes the drawing, for profiling.
 //
-// Then many small files in one run (the examples, copied): 2,500 and
-// 10,000 of them (each the best of three runs), so that the time per
-// file shows whether a run stays linear in its number of files; and the
+// Then many small files in one run (the examples, copied into a tree):
+// 2,500 and 10,000 of them (each the best of three runs), so that the time
+// per file shows whether a run stays linear in its number of files, the
+// 10,000 also with one file per core at once (-j 0), and an archive of
+// 4,300 files with -j 1 and -j 0; and the
 // drawing at four times its size against the drawing itself.
 //
 // Throughput is in MB/s with MB = 10^6 bytes, of the size of the file. The
@@ -29,7 +31,10 @@
 //   verify_overhead=<ratio of the conversion with the check of its output to one without>
 //   hostile_fanout_s=<seconds>     the small files with huge block structures
 //   hostile_fanout_peak_mb=<MB>    (bench/HostileShapes.h): worst time and memory
-//   batch_files_per_s=<number>     of the 10,000 small files
+//   batch_files_per_s=<number>     of the 10,000 small files, one at a time (-j 1)
+//   batch_files_per_s_j0=<number>  of the same, one per core at once (-j 0)
+//   tree_4300_s=<seconds>          an archive of 4,300 files (215 in 4 folders,
+//   tree_4300_s_j0=<seconds>       copied 20 times), -j 1 and -j 0
 //   batch_linearity=<ratio of the time per file of 10,000 files to that of 2,500>
 //   scale_4x=<ratio of the conversion time of the drawing four times as large>
 //   convert_over_cp=<number>
@@ -53,6 +58,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/HostileShapes.h"
@@ -491,21 +497,28 @@ int RunHostile() {
     return 0;
 }
 
-// Copies of the examples, files of them, in a new folder; "" on failure,
-// with why.
-std::string CopyExamples(const ScratchDir& dir, int files, std::string& why) {
-    const std::string in = dir.NewFolder("batch-in-" + std::to_string(files));
+// Copies of the examples, files of them, in a new folder: spread over
+// folders of perFolder files each, and the folders over copies of
+// folderCount folders ("copy3/f1/17-plan.jww"), as an archive keeps them;
+// "" on failure, with why.
+std::string CopyExamples(const ScratchDir& dir, int files, std::string& why, int perFolder = 1000,
+                         int folderCount = 10, const std::string& name = "batch-in-") {
+    const std::string in = dir.NewFolder(name + std::to_string(files));
     if (in.empty()) {
         why = "cannot create the batch folders";
         return "";
     }
     const char* const examples[] = {"plan.jww", "door.jws"};
     for (int i = 0; i < files; ++i) {
-        const std::string name = examples[i % 2];
-        const std::string copy = in + std::to_string(i) + "-" + name;
+        const int folder = i / perFolder;
+        const std::string sub = in + "copy" + std::to_string(folder / folderCount) + "/f" +
+                                std::to_string(folder % folderCount) + "/";
         std::error_code ec;
-        if (!fs::copy_file(std::string(TALVINE_EXAMPLES_DIR) + name, copy, ec)) {
-            why = "cannot copy " + name + ": " + ec.message();
+        if (i % perFolder == 0) fs::create_directories(sub, ec);
+        const std::string example = examples[i % 2];
+        const std::string copy = sub + std::to_string(i) + "-" + example;
+        if (!fs::copy_file(std::string(TALVINE_EXAMPLES_DIR) + example, copy, ec)) {
+            why = "cannot copy " + example + ": " + ec.message();
             return "";
         }
     }
@@ -513,19 +526,22 @@ std::string CopyExamples(const ScratchDir& dir, int files, std::string& why) {
 }
 
 // The time of one talvine-cli run converting the files in folder in into a
-// new folder, started with nothing left to write back; negative on failure,
-// with why.
-double ConvertFolder(const ScratchDir& dir, const std::string& in, int files, int run, std::string& why) {
-    const std::string out = dir.NewFolder("batch-out-" + std::to_string(files) + "-" + std::to_string(run));
+// new folder with jobs files at once (-j), started with nothing left to
+// write back; negative on failure, with why.
+double ConvertFolder(const ScratchDir& dir, const std::string& in, int files, int run, std::string& why,
+                     int jobs = 1) {
+    const std::string out = dir.NewFolder("batch-out-" + std::to_string(files) + "-" + std::to_string(run) + "-j" +
+                                          std::to_string(jobs));
     if (out.empty()) {
         why = "cannot create the batch folders";
         return -1;
     }
     sync();
-    const SpawnResult r = RunMeasured({TALVINE_CLI_PATH, "-q", "-r", "-o", out, in}, dir.File("batch.log"));
+    const SpawnResult r = RunMeasured({TALVINE_CLI_PATH, "-q", "-r", "-j", std::to_string(jobs), "-o", out, in},
+                                      dir.File("batch.log"));
     std::error_code ec;
     size_t written = 0;
-    for (const auto& e : fs::directory_iterator(out, ec)) written += e.is_regular_file() ? 1 : 0;
+    for (const auto& e : fs::recursive_directory_iterator(out, ec)) written += e.is_regular_file() ? 1 : 0;
     fs::remove_all(out, ec);
     if (!r.Succeeded() || written != static_cast<size_t>(files)) {
         why = "talvine-cli converted " + std::to_string(written) + " of " + std::to_string(files) + " files\n" +
@@ -650,18 +666,29 @@ int Run(int argc, char** argv) {
     // thousands of files is slowed now and then by the file system's own
     // work (journal commits, discards), which the best run shows least, and
     // taking them in turn spreads that work over both.
-    double batchSmall = 1e9, batchLarge = 1e9;
+    // The 10,000 also with one file per core (-j 0); and an archive of
+    // 4,300 files: 215 files in 4 folders, copied 20 times.
+    constexpr int kTree = 4'300;
+    double batchSmall = 1e9, batchLarge = 1e9, batchAtOnce = 1e9, tree = 1e9, treeAtOnce = 1e9;
     const std::string smallIn = CopyExamples(dir, kBatchSmall, why);
     const std::string largeIn = smallIn.empty() ? "" : CopyExamples(dir, kBatchLarge, why);
+    const std::string treeIn = largeIn.empty() ? "" : CopyExamples(dir, kTree, why, 54, 4, "tree-in-");
     for (int run = 0; run < 3 && why.empty(); ++run) {
         const double small = ConvertFolder(dir, smallIn, kBatchSmall, run, why);
         const double large = why.empty() ? ConvertFolder(dir, largeIn, kBatchLarge, run, why) : -1;
+        const double atOnce = why.empty() ? ConvertFolder(dir, largeIn, kBatchLarge, run, why, 0) : -1;
+        const double treeOne = why.empty() ? ConvertFolder(dir, treeIn, kTree, run, why) : -1;
+        const double treeAll = why.empty() ? ConvertFolder(dir, treeIn, kTree, run, why, 0) : -1;
         batchSmall = std::min(batchSmall, small);
         batchLarge = std::min(batchLarge, large);
+        batchAtOnce = std::min(batchAtOnce, atOnce);
+        tree = std::min(tree, treeOne);
+        treeAtOnce = std::min(treeAtOnce, treeAll);
     }
     std::error_code removed;
     fs::remove_all(smallIn, removed);
     fs::remove_all(largeIn, removed);
+    fs::remove_all(treeIn, removed);
     if (!why.empty()) {
         std::fprintf(stderr, "many small files: %s\n", why.c_str());
         return 1;
@@ -730,6 +757,9 @@ int Run(int argc, char** argv) {
                 kBatchSmall / batchSmall);
     std::printf("  %5d small files, one run %9.2f s    (%.0f files/s; best of 3)\n", kBatchLarge, batchLarge,
                 kBatchLarge / batchLarge);
+    std::printf("  %5d small files, -j 0    %9.2f s    (%.0f files/s; best of 3; %u cores)\n", kBatchLarge,
+                batchAtOnce, kBatchLarge / batchAtOnce, std::thread::hardware_concurrency());
+    std::printf("  tree of %d files, -j 1  %9.2f s    -j 0 %.2f s (best of 3)\n", kTree, tree, treeAtOnce);
     const double linearity = (batchLarge / kBatchLarge) / (batchSmall / kBatchSmall);
     std::printf("  time per file, 10,000 / 2,500 %5.2f        (1: linear)\n", linearity);
     std::printf("  drawing 4 x as large      %9.2f x the time (%.2f MB)   target <= 4.4\n", scale4,
@@ -740,8 +770,9 @@ int Run(int argc, char** argv) {
     // MB here as in the memory lines above: 10^6 bytes.
     std::printf("hostile_fanout_s=%.3f\nhostile_fanout_peak_mb=%.1f\n", hostile.seconds,
                 static_cast<double>(hostile.peakKb) * 1024 / kMB);
-    std::printf("batch_files_per_s=%.0f\nbatch_linearity=%.2f\nscale_4x=%.2f\n", kBatchLarge / batchLarge, linearity,
-                scale4);
+    std::printf("batch_files_per_s=%.0f\nbatch_files_per_s_j0=%.0f\ntree_4300_s=%.2f\ntree_4300_s_j0=%.2f\n",
+                kBatchLarge / batchLarge, kBatchLarge / batchAtOnce, tree, treeAtOnce);
+    std::printf("batch_linearity=%.2f\nscale_4x=%.2f\n", linearity, scale4);
     std::printf("convert_over_cp=%.2f\nconvert_MBps=%.2f\nconvert_peak_rss_over_file=%.2f\n", overCp, convertMBps,
                 convertRatio);
     return 0;

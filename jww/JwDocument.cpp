@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "jww/Archive.h"
 #include "jww/JwwFormat.h"
@@ -13,14 +14,27 @@
 namespace talvine {
 
 namespace {
-TDrawingInfo& DrawingInfoSlot() {
-    static TDrawingInfo info;
-    return info;
+// Documents on several threads read at once: the slot is guarded.
+struct TDrawingInfoSlot {
+    std::mutex lock;
+    TDrawingInfo info;
+};
+TDrawingInfoSlot& DrawingInfoSlot() {
+    static TDrawingInfoSlot slot;
+    return slot;
 }
 }  // namespace
 
-const TDrawingInfo& CurrentDrawingInfo() { return DrawingInfoSlot(); }
-void PublishDrawingInfo(TDrawingInfo info) { DrawingInfoSlot() = std::move(info); }
+TDrawingInfo CurrentDrawingInfo() {
+    TDrawingInfoSlot& slot = DrawingInfoSlot();
+    const std::lock_guard<std::mutex> hold(slot.lock);
+    return slot.info;
+}
+void PublishDrawingInfo(TDrawingInfo info) {
+    TDrawingInfoSlot& slot = DrawingInfoSlot();
+    const std::lock_guard<std::mutex> hold(slot.lock);
+    slot.info = std::move(info);
+}
 
 TEntityLists ListsOf(TEntJwwBlockDef& d) {
     return {d.mNo,   d.mLine,   d.mLineN,  d.mEnko,  d.mEnkoN,  d.mTen,   d.mTenN,  d.mMoji,

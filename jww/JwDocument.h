@@ -27,8 +27,9 @@ struct TDrawingInfo {
     std::u16string memoLine1, memoLine2, memoOneLine;
     double printScale = 1.0;
 };
-// The drawing information published by the last read of either document.
-const TDrawingInfo& CurrentDrawingInfo();
+// The drawing information published by the last read of either document
+// (of any thread).
+TDrawingInfo CurrentDrawingInfo();
 void PublishDrawingInfo(TDrawingInfo info);
 
 // Which document reads a file: a drawing (.jww), a figure (.jws) or none.

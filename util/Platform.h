@@ -182,6 +182,9 @@ struct DirEntry {
 // False when the folder cannot be listed.
 bool ListDir(const std::string& dir, std::vector<DirEntry>& entries);
 
+// The machine's physical memory in bytes; 0 when it cannot be told.
+long long PhysicalMemory();
+
 // True when a process with this id runs; also true when that cannot be
 // told (so that nothing of a living process is ever taken for stale).
 bool ProcessRunning(long long pid);
@@ -201,10 +204,18 @@ void InstallInterruptHandlers();
 bool InterruptRequested();
 // Temporary files to delete on termination: a path is registered before
 // the file is created and unregistered once it is gone or published. At
-// most kMaxTempPaths at a time; false when no slot is free.
-inline constexpr int kMaxTempPaths = 8;
+// most kMaxTempPaths at a time (a run converting several files at once
+// holds one each); false when no slot is free, or once a termination has
+// begun.
+inline constexpr int kMaxTempPaths = 256;
 bool RegisterTempPath(const std::string& path);
 void UnregisterTempPath(const std::string& path);
+// Registers path and creates a new file there (File::CreateNew). A
+// termination that begins meanwhile, on any thread, waits until the file
+// is made and then deletes it; one that has begun lets no file be made.
+// Not open when the path cannot be registered or the file not created
+// (the path is then unregistered).
+File CreateTempFile(const std::string& path);
 // The folder (the run's work folder) to remove on termination; "" for none.
 void SetCleanupFolder(const std::string& folder);
 // What to write on termination (UTF-8; each may be empty).

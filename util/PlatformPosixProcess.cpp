@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "util/Platform.h"
 #include "util/PlatformTermination.h"
@@ -35,6 +36,11 @@ bool ListDir(const std::string& dir, std::vector<DirEntry>& entries) {
     }
     ::closedir(d);
     return true;
+}
+
+long long PhysicalMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && size > 0 ? static_cast<long long>(pages) * size : 0;
 }
 
 bool ProcessRunning(long long pid) {
@@ -65,34 +71,64 @@ void WriteAll(int fd, const char* s) {
     }
 }
 
-// Deletes the files of a folder (not its subfolders) and the folder.
-void EmptyAndRemove(const char* folder) {
+// Deletes the files of the folder open in fd and, depth levels down, of its
+// subfolders and the subfolders (the work folder holds one folder of bound
+// images for each file converted at once).
+void EmptyAt(int fd, int depth) {
 #ifdef SYS_getdents64
+    alignas(8) char buf[4096];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
+        if (n <= 0) break;
+        for (long off = 0; off < n;) {
+            // struct linux_dirent64: ino (8), off (8), reclen (2), type (1), name.
+            unsigned short reclen;
+            std::memcpy(&reclen, buf + off + 16, sizeof reclen);
+            const unsigned char type = static_cast<unsigned char>(buf[off + 18]);
+            const char* name = buf + off + 19;
+            if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+                if (type == DT_DIR) {
+                    if (depth > 0) {
+                        const int sub = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                        if (sub >= 0) {
+                            EmptyAt(sub, depth - 1);
+                            ::close(sub);
+                            ::unlinkat(fd, name, AT_REMOVEDIR);
+                        }
+                    }
+                } else {
+                    ::unlinkat(fd, name, 0);
+                }
+            }
+            off += reclen;
+        }
+    }
+#else
+    (void)fd;
+    (void)depth;
+#endif
+}
+
+// Deletes the files of a folder and of its subfolders (not deeper), and the
+// folder.
+void EmptyAndRemove(const char* folder) {
     const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        alignas(8) char buf[4096];
-        for (;;) {
-            const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
-            if (n <= 0) break;
-            for (long off = 0; off < n;) {
-                // struct linux_dirent64: ino (8), off (8), reclen (2), type (1), name.
-                unsigned short reclen;
-                std::memcpy(&reclen, buf + off + 16, sizeof reclen);
-                const char* name = buf + off + 19;
-                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) ::unlinkat(fd, name, 0);
-                off += reclen;
-            }
-        }
+        EmptyAt(fd, 1);
         ::close(fd);
     }
-#endif
     ::rmdir(folder);
 }
 
 void Unlink(const char* path) { ::unlink(path); }
 
+void PauseBriefly() {
+    const timespec t{0, 1'000'000};
+    ::nanosleep(&t, nullptr);
+}
+
 [[noreturn]] void Terminate() {
-    termination::ForEachTempPath(Unlink);
+    termination::ForEachTempPath(Unlink, PauseBriefly);
     if (const char* folder = termination::CleanupFolder()) {
         EmptyAndRemove(folder);
         // Its parent, when that is now empty.

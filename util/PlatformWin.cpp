@@ -467,6 +467,12 @@ bool ListDir(const std::string& dir, std::vector<DirEntry>& entries) {
     return true;
 }
 
+long long PhysicalMemory() {
+    MEMORYSTATUSEX m{};
+    m.dwLength = sizeof m;
+    return GlobalMemoryStatusEx(&m) ? static_cast<long long>(m.ullTotalPhys) : 0;
+}
+
 bool ProcessRunning(long long pid) {
     if (pid <= 0 || pid > 0xFFFFFFFFll) return true;  // no process of ours; never taken for stale
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
@@ -497,20 +503,25 @@ void WriteText(DWORD which, const char* text) {
 
 void Remove(const char* path) { DeleteFileW(NativePath(path).c_str()); }
 
-// Deletes the files of a folder (not its subfolders) and the folder.
-void EmptyAndRemove(const std::string& folder) {
+// Deletes the files of a folder and of its subfolders (not deeper), and the
+// folder.
+void EmptyAndRemove(const std::string& folder, int depth = 1) {
     std::vector<DirEntry> entries;
     if (ListDir(folder, entries))
-        for (const DirEntry& e : entries)
+        for (const DirEntry& e : entries) {
             if (!e.isDir) DeleteFileW(NativePath(WithSeparator(folder) + e.name).c_str());
+            else if (depth > 0 && !e.isLink) EmptyAndRemove(WithSeparator(folder) + e.name, depth - 1);
+        }
     RemoveDirectoryW(NativePath(folder).c_str());
 }
+
+void PauseBriefly() { Sleep(1); }
 
 // Windows runs this on a thread of its own while the run goes on, so it may
 // use every call. A temporary output still being written is deleted as
 // soon as its handle closes, which ending the process does.
 [[noreturn]] void Terminate() {
-    termination::ForEachTempPath(Remove);
+    termination::ForEachTempPath(Remove, PauseBriefly);
     if (const char* f = termination::CleanupFolder()) {
         std::string folder = f;
         EmptyAndRemove(folder);

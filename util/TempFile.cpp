@@ -30,10 +30,8 @@ std::string ReserveTempFile(const std::string& folder, const std::string& name, 
         const std::string tmp = folder + ".~" + name + "." + std::to_string(platform::ProcessId()) + "-" +
                                 std::to_string(serial++) + ".tmp";
         // Known before it exists, so that a terminated process leaves nothing.
-        platform::RegisterTempPath(tmp);
-        file = platform::File::CreateNew(tmp);
+        file = platform::CreateTempFile(tmp);
         if (file.IsOpen()) return tmp;
-        platform::UnregisterTempPath(tmp);
         if (platform::LastIoError() != platform::IoError::kOther) return {};  // missing, no permission, full
         if (!platform::DirExists(FolderPart(tmp).empty() ? "." : FolderPart(tmp))) return {};
     }

@@ -196,21 +196,33 @@ public:
         logExtent_ = 0;
         SendMessageW(ListBox1, LB_SETHORIZONTALEXTENT, 0, 0);
     }
-    void AppendLog(const std::u16string& line) override {
-        const LRESULT i = SendMessageW(ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(line)));
-        if (i >= 0) SendMessageW(ListBox1, LB_SETTOPINDEX, static_cast<WPARAM>(i), 0);
-        // Long paths can be scrolled to.
-        if (HDC dc = GetDC(ListBox1)) {
-            HGDIOBJ old = SelectObject(dc, smallFont_);
+    void AppendLog(const std::vector<std::u16string>& lines) override {
+        if (lines.empty()) return;
+        // Added without a repaint each, then shown once.
+        SendMessageW(ListBox1, WM_SETREDRAW, FALSE, 0);
+        LRESULT last = -1;
+        int widest = logExtent_;
+        HDC dc = GetDC(ListBox1);
+        HGDIOBJ old = dc ? SelectObject(dc, smallFont_) : nullptr;
+        for (const std::u16string& line : lines) {
+            const LRESULT i = SendMessageW(ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(line)));
+            if (i >= 0) last = i;
+            // Long paths can be scrolled to.
             SIZE size{};
-            GetTextExtentPoint32W(dc, W(line), static_cast<int>(line.size()), &size);
+            if (dc && GetTextExtentPoint32W(dc, W(line), static_cast<int>(line.size()), &size))
+                widest = std::max(widest, static_cast<int>(size.cx) + Scale(8));
+        }
+        if (dc) {
             SelectObject(dc, old);
             ReleaseDC(ListBox1, dc);
-            if (size.cx + Scale(8) > logExtent_) {
-                logExtent_ = size.cx + Scale(8);
-                SendMessageW(ListBox1, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(logExtent_), 0);
-            }
         }
+        if (widest > logExtent_) {
+            logExtent_ = widest;
+            SendMessageW(ListBox1, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(logExtent_), 0);
+        }
+        if (last >= 0) SendMessageW(ListBox1, LB_SETTOPINDEX, static_cast<WPARAM>(last), 0);
+        SendMessageW(ListBox1, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(ListBox1, nullptr, TRUE);
         UpdateWindow(ListBox1);
     }
     void ShowLogTab() override { SelectTab(1); }

@@ -4,8 +4,9 @@
 // run and its feedback) is TForm1Core's (app/Form1Core.h); this class
 // builds the widgets, maps them onto TForm1View and forwards its events.
 //
-// A run happens on this thread, one file after another. Each file's lines
-// appear as it finishes and the status bar shows "n / N: name", but user
+// A run happens on this thread, one file after another. The files' lines
+// appear as they finish, a few times a second, and the status bar shows
+// "n / N: name", but user
 // input does not reach the window: while a run goes, an application-wide
 // event filter swallows every mouse, keyboard and drop event meant for this
 // window and only notes whether Escape was pressed. Pending input is taken
@@ -15,6 +16,7 @@
 // has ended.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -154,7 +156,7 @@ public:
     std::string DocumentsFolder() const override;
     void AcceptDrops() override;
     void ClearLog() override;
-    void AppendLog(const std::u16string& line) override;
+    void AppendLog(const std::vector<std::u16string>& lines) override;
     void ShowLogTab() override;
     void SetStatusText(const std::u16string& text) override;
     void ShowFolderMissing(const std::u16string& message) override;
@@ -182,6 +184,9 @@ private:
     QButtonGroup* folderGroup_ = nullptr;
     bool shown_ = false;
     bool escapePressed_ = false;
+    // Pending input is taken at most this often between files.
+    static constexpr int kPollEveryMs = 20;
+    QElapsedTimer sincePoll_;
 };
 
 }  // namespace talvine

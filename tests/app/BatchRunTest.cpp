@@ -16,9 +16,12 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <thread>
 
 #include "tests/app/RunFixture.h"
 #include "tests/jww/TestFiles.h"
@@ -881,6 +884,124 @@ TEST(WorkFolder, IsPrivateAndRemovedWhenEmpty) {
     EXPECT_NE(w.find(std::to_string(platform::ProcessId())), std::string::npos);
     RemoveWorkFolder(w);
     EXPECT_FALSE(fs::exists(w));
+}
+
+// ---- Several files at once --------------------------------------------------
+
+// Everything below the output folder: names and bytes.
+std::map<std::string, Bytes> FilesBelow(const std::string& folder) {
+    std::map<std::string, Bytes> files;
+    for (const auto& e : fs::recursive_directory_iterator(FsPath(folder)))
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), FsPath(folder)).generic_string()] = ReadAll(e.path().string());
+    return files;
+}
+
+// The log with the output folder's path taken out, to compare runs into two folders.
+std::vector<std::u16string> Relative(std::vector<std::u16string> log, const std::string& folder) {
+    const std::u16string f = U(folder);
+    for (std::u16string& line : log)
+        for (size_t at; (at = line.find(f)) != std::u16string::npos;) line.replace(at, f.size(), u"<out>/");
+    return log;
+}
+
+// Files that aim at the same names (the same name from three folders, one
+// of them upper case, a branch name of it, the same file twice, a name
+// taken before the run), a damaged file, a figure and others, converted one
+// after another and then several at once: the same log, results in the
+// same order, the same names and bytes.
+TEST(BatchRunAtOnce, LogsNamesAndBytesAreThoseOfOneFileAfterAnother) {
+    RunFixture one;
+    for (const char* d : {"a", "b", "c", "d", "e"}) fs::create_directories(FsPath(one.src.File(d)));
+    std::vector<std::string> files = {one.Drawing("a/plan.jww"), one.Drawing("b/plan.jww", 600),
+                                      one.Drawing("c/PLAN.JWW"), one.Drawing("d/plan~1.jww", 600)};
+    files.push_back(files[0]);
+    files.push_back(one.Figure("door.jws"));
+    WriteAll(one.src.File("bad.jww"), Bytes{'x', 'y'});
+    files.push_back(one.src.File("bad.jww"));
+    for (int i = 0; i < 12; ++i) files.push_back(one.Drawing(std::to_string(i) + "n.jww", i % 2 ? 600 : 700));
+    files.push_back(one.Drawing("e/plan.jww"));
+    // The first file of the group is slow to write: later ones must still
+    // wait for it to be named.
+    const auto slowFirst = [](const std::string& tmp) {
+        if (tmp.find(".~plan.jww.") != std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
+    WriteAll(one.out.File("plan.jww"), Bytes{'x'});
+    one.hook = slowFirst;
+    one.Run(files);
+    const std::map<std::string, Bytes> expected = FilesBelow(one.out.path());
+    ASSERT_EQ(expected.size(), 20u);  // 19 outputs and the file taken before; the damaged one none
+    EXPECT_EQ(one.log[1], u"→ " + U(one.out.File("plan~1.jww")));
+
+    for (const int jobs : {2, 4, 0}) {
+        SCOPED_TRACE("jobs " + std::to_string(jobs));
+        RunFixture many;
+        WriteAll(many.out.File("plan.jww"), Bytes{'x'});
+        many.hook = slowFirst;
+        many.settings.jobs = jobs;
+        const TRunSummary s = many.Run(files);
+        EXPECT_EQ(s.converted, 19);
+        EXPECT_EQ(s.failed, 1);
+        EXPECT_EQ(Relative(many.log, many.out.path()), Relative(one.log, one.out.path()));
+        ASSERT_EQ(many.results.size(), files.size());
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(many.results[i].src, files[i]);
+        EXPECT_EQ(FilesBelow(many.out.path()), expected);
+        EXPECT_TRUE(fs::is_empty(FsPath(many.work.path())));  // the converters' folders too
+    }
+}
+
+// The memory budget: each file is taken to need kPeakFactor times its size
+// and kBaseNeed; files start only while they fit together.
+TEST(BatchRunAtOnce, FilesRunBesideOthersOnlyWithinTheMemoryBudget) {
+    struct Case {
+        long long budget;
+        int most;  // files at once, at most
+        int least;
+    };
+    const long long oneFile = TBatchRun::kBaseNeed + 100'000;  // more than a sample needs
+    for (const Case c : {Case{1, 1, 1}, Case{2 * oneFile, 2, 2}, Case{0, 4, 2}}) {
+        SCOPED_TRACE("budget " + std::to_string(c.budget));
+        RunFixture f;
+        std::vector<std::string> files;
+        for (int i = 0; i < 8; ++i) files.push_back(f.Drawing(std::to_string(i) + ".jww"));
+        std::atomic<int> writing{0}, most{0};
+        f.hook = [&](const std::string&) {
+            const int now = ++writing;
+            for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            --writing;
+        };
+        f.settings.jobs = 4;
+        f.settings.memoryBudget = c.budget;
+        EXPECT_EQ(f.Run(files).converted, 8);
+        EXPECT_LE(most.load(), c.most);
+        EXPECT_GE(most.load(), c.least);
+    }
+}
+
+// A stop lets the files started finish: their lines come in order before
+// the stop line, nothing else is written, and nothing is left half-written.
+TEST(BatchRunAtOnce, AStopLetsTheStartedFilesFinishAndStartsNoMore) {
+    RunFixture f;
+    std::vector<std::string> files;
+    for (int i = 0; i < 12; ++i) files.push_back(f.Drawing(std::to_string(i + 10) + ".jww"));
+    f.hook = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(10)); };
+    f.cb.abortRequested = [&] { return !f.results.empty(); };
+    f.settings.jobs = 3;
+    const TRunSummary s = f.Run(files);
+    EXPECT_TRUE(s.aborted);
+    const int done = static_cast<int>(f.results.size());
+    EXPECT_GE(done, 1);
+    EXPECT_LE(done, 1 + 3 + 3);  // the first, those in progress, those waiting for a worker
+    EXPECT_EQ(s.left, 12 - done);
+    EXPECT_EQ(s.converted, done);
+    ASSERT_EQ(f.log.size(), static_cast<size_t>(4 * done + 2));
+    for (int i = 0; i < done; ++i) EXPECT_EQ(f.log[static_cast<size_t>(4 * i)], U(files[static_cast<size_t>(i)]));
+    EXPECT_EQ(f.log[static_cast<size_t>(4 * done)], kLogAborted);
+    EXPECT_EQ(static_cast<int>(FilesBelow(f.out.path()).size()), done);  // no temporary file either
+    EXPECT_TRUE(fs::is_empty(FsPath(f.work.path())));
 }
 
 }  // namespace

@@ -225,6 +225,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 "the report exists, not replaced: DIR/ok.jww.csv"},
                       UsageCase{"InfoTakesNoReport", "--info --report DIR/r.csv DIR/ok.jww", 2, "",
                                 "takes no conversion options"},
+                      UsageCase{"JobsAreANumber", "-j many DIR/ok.jww", 2, "",
+                                "option -j needs a number of files (0: one per core), not 'many'"},
+                      UsageCase{"JobsNeedANumber", "DIR/ok.jww --jobs", 2, "", "option --jobs needs a number"},
+                      UsageCase{"JobsAtOnceLogInOrder", "-j0 DIR/ok.jww DIR/bad.jww --jobs=3 DIR/ok.jww", 1,
+                                "DIR/bad.jww\n→ DIR/bad~1.jww\n　…… 変換失敗\n　原因：Jw_cad の図面（.jww）・図形（.jws）ではありません\nDIR/ok.jww\n→ DIR/ok~2.jww\n",
+                                "bad.jww: "},
                       UsageCase{"EmptySelection", "-r DIR/empty", 0,
                                 "変換する .jww・.jws のファイルが見つかりませんでした\n変換 0・失敗 0・スキップ 0",
                                 "no .jww or .jws file found"},
@@ -594,6 +600,8 @@ struct SignalCase {
     const char* name;
     int sig;
     int converted;  // files written before the process ended
+    int files = 3;
+    const char* jobs = "1";  // -j
     friend void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -603,9 +611,13 @@ TEST_P(CliInterrupt, StopsSaysHowManyAreLeftAndLeavesNothingBehind) {
     const SignalCase& c = GetParam();
     TempDir src, out, logs;
     WriteLargeDrawing(src.File("a.jww"));
-    fs::copy_file(src.File("a.jww"), src.File("b.jww"));
-    fs::copy_file(src.File("a.jww"), src.File("c.jww"));
-    Child child = StartCli({"-o", out.path(), src.File("a.jww"), src.File("b.jww"), src.File("c.jww")}, logs);
+    std::vector<std::string> args = {"-j", c.jobs, "-o", out.path(), src.File("a.jww")};
+    for (int i = 1; i < c.files; ++i) {
+        const std::string copy = src.File(std::string(1, static_cast<char>('a' + i)) + ".jww");
+        fs::copy_file(src.File("a.jww"), copy);
+        args.push_back(copy);
+    }
+    Child child = StartCli(args, logs);
     ASSERT_GT(child.pid, 0);
     ASSERT_TRUE(WaitForTemporaryOutput(out.path()));
     kill(child.pid, c.sig);
@@ -614,8 +626,11 @@ TEST_P(CliInterrupt, StopsSaysHowManyAreLeftAndLeavesNothingBehind) {
     ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
     EXPECT_EQ(WEXITSTATUS(status), 130);
     const std::string err = Text(child.err), stdoutText = Text(child.out);
-    const int left = 3 - c.converted;
-    EXPECT_NE(err.find("interrupted; " + std::to_string(left) + " of 3 files not converted"), std::string::npos) << err;
+    const int left = c.files - c.converted;
+    EXPECT_NE(err.find("interrupted; " + std::to_string(left) + " of " + std::to_string(c.files) +
+                       " files not converted"),
+              std::string::npos)
+        << err;
     EXPECT_NE(stdoutText.find("未変換のファイル " + std::to_string(left) + " 件"), std::string::npos) << stdoutText;
     EXPECT_EQ(stdoutText.find("[ESC]"), std::string::npos);
     // Only finished outputs remain; no temporary file, no work folder.
@@ -629,7 +644,10 @@ TEST_P(CliInterrupt, StopsSaysHowManyAreLeftAndLeavesNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt,
                          ::testing::Values(SignalCase{"CtrlC", SIGINT, 1}, SignalCase{"Terminate", SIGTERM, 0},
-                                           SignalCase{"HangUp", SIGHUP, 0}),
+                                           SignalCase{"HangUp", SIGHUP, 0},
+                                           // Three at once: those started finish, or all are removed.
+                                           SignalCase{"CtrlCThreeAtOnce", SIGINT, 3, 5, "3"},
+                                           SignalCase{"TerminateThreeAtOnce", SIGTERM, 0, 5, "3"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 #else

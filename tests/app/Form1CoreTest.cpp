@@ -59,9 +59,9 @@ struct FakeView : TForm1View {
     std::string DocumentsFolder() const override { return documents; }
     void AcceptDrops() override { drops = true; }
     void ClearLog() override { log.clear(); }
-    void AppendLog(const std::u16string& line) override {
-        log.push_back(line);
-        events.push_back("log");
+    void AppendLog(const std::vector<std::u16string>& lines) override {
+        log.insert(log.end(), lines.begin(), lines.end());
+        events.push_back("log " + std::to_string(lines.size()));
     }
     void ShowLogTab() override { events.push_back("tab"); }
     void SetStatusText(const std::u16string& t) override {
@@ -179,12 +179,13 @@ TEST(Form1Core, ARunShowsTheLogTabFirstAndProgressPerFile) {
     core.FormCreate();
     ASSERT_TRUE(core.FormShow({a, f.src.path()}));  // a folder gives its drawings
     EXPECT_EQ(core.FList, (std::vector<std::string>{a, a, b}));
+    // The first file's lines at once, the rest together at the end: a run
+    // shorter than the interval shows nothing between.
+    core.showEveryMs = 1'000'000;
     core.RunProc();
     const std::vector<std::string> expected = {"begin", "tab",
-                                               "status 1 / 3: a.jww", "log", "log", "log", "log",
-                                               "status 2 / 3: a.jww", "log", "log", "log", "log",
-                                               "status 3 / 3: b.jws.jww", "log", "log", "log", "log",
-                                               "log", "tab", "end",
+                                               "status 1 / 3: a.jww", "log 4",
+                                               "status 3 / 3: b.jws.jww", "log 9", "tab", "end",
                                                "status " + Utf16ToUtf8(kStatusBarText)};
     EXPECT_EQ(f.view.events, expected);
     EXPECT_EQ(f.view.log[1], u"→ " + Utf8ToUtf16(f.out.File("a.jww")));
@@ -194,6 +195,11 @@ TEST(Form1Core, ARunShowsTheLogTabFirstAndProgressPerFile) {
     EXPECT_TRUE(fs::exists(f.out.File(name + "/a.jww")));
     EXPECT_TRUE(fs::exists(f.out.File(name + "/sub/b.jws.jww")));
     EXPECT_EQ(f.view.log[5], u"→ " + Utf8ToUtf16(f.out.File(name + "/a.jww")));
+    // Shown after every file when it is always time.
+    f.view.events.clear();
+    core.showEveryMs = 0;
+    core.RunProc();
+    EXPECT_EQ(std::count(f.view.events.begin(), f.view.events.end(), "log 4"), 3);
 }
 
 // A right click on a file's lines of the log opens its output folder or
