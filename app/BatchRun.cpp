@@ -169,7 +169,7 @@ void TBatchRun::Convert(platform::File& file, Doc& doc, TFileResult& r, bool ski
         if (verifyOutputs)
             tally = RunAside(doc.EntNo.size() >= kTallyAlongsideFrom, [&doc] { return WrittenTallyOf(doc); });
         auto write = [&](platform::File& file) {
-            doc.WriteTo(file, ver, written);
+            doc.WriteTo(file, ver, written, verifyOutputs);
             r.unplacedDefinitions = written.definitionsLeftOut;
             return written.failure;
         };

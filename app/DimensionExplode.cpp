@@ -14,8 +14,8 @@ namespace {
 // Appends e to L (the room was made beforehand); a list at its limit
 // cannot take it, as if memory had run out.
 template <class T>
-void Append(const TEntityLists& L, int32_t& order, T e) {
-    if (!AppendEntity(L, order, std::move(e), 1)) throw std::bad_alloc();
+void Append(const TEntityLists& L, int32_t& order, T&& e) {
+    if (!AppendEntity(L, order, std::forward<T>(e), 1)) throw std::bad_alloc();
 }
 
 void TakeLayer(TEntJwwAttr& a, const TEntJwwAttr& from, uint16_t flags) {
@@ -66,7 +66,7 @@ TExplodeCounts ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool re
         const TEntJwwSunpo& d = L.Sunpo[static_cast<size_t>(i)];
         TEntJwwLine sen = d.Sen;
         TakeLayer(sen.att, d.att, kFlagFromDimensionLine);
-        Append(L, n, sen);
+        Append(L, n, std::move(sen));
 
         if (!RemoveBlanks(d.Moji.str).empty()) {
             TEntJwwMoji moji = d.Moji;
@@ -79,19 +79,19 @@ TExplodeCounts ExplodeDimensionList(TEntityLists L, int32_t& orderCount, bool re
             if (!IsDrawn(*ho)) continue;  // a degenerate extension line draws nothing
             TEntJwwLine line = *ho;
             TakeLayer(line.att, d.att, kFlagFromDimensionLine);
-            Append(L, n, line);
+            Append(L, n, std::move(line));
         }
         for (const TEntJwwTen* te : {&d.Te1, &d.Te2}) {
             TEntJwwTen pt = *te;
             TakeLayer(pt.att, d.att, kFlagFromDimensionPoint);
-            Append(L, n, pt);
+            Append(L, n, std::move(pt));
         }
         if (referencePoints) {
             for (const TEntJwwTen* kt : {&d.Kt1, &d.Kt2}) {
                 TEntJwwTen pt = *kt;
                 TakeLayer(pt.att, d.att, kFlagFromDimensionPoint);
                 pt.bKariten = 1;
-                Append(L, n, pt);
+                Append(L, n, std::move(pt));
             }
         }
     }

@@ -190,7 +190,7 @@ ArchiveWriter::ArchiveWriter(bool unicode) : file_(nullptr), unicode_(unicode) {
 }
 
 void ArchiveWriter::Put(const void* p, size_t n) {
-    crc_ = static_cast<uint32_t>(crc32_z(crc_, static_cast<const Bytef*>(p), n));
+    if (sum_) crc_ = static_cast<uint32_t>(crc32_z(crc_, static_cast<const Bytef*>(p), n));
     flushed_ += static_cast<int64_t>(n);
     if (file_ && !file_->Write(p, n)) throw JwIoError(fmt::kErrIo);
 }

@@ -178,6 +178,8 @@ public:
     void Flush();
     // The CRC-32 of every byte written so far (after Flush).
     uint32_t Checksum() const { return crc_; }
+    // Takes no checksum from here on (Checksum then tells nothing).
+    void SkipChecksum() { sum_ = false; }
     // How many bytes were given so far, flushed or not.
     int64_t BytesSoFar() const { return flushed_ + static_cast<int64_t>(used_); }
 
@@ -191,6 +193,7 @@ private:
     platform::File* file_;  // nullptr: the checksum only
     bool unicode_;
     uint32_t crc_ = 0;
+    bool sum_ = true;
     int64_t flushed_ = 0;
     size_t used_ = 0;
     uint8_t* buf_;

@@ -48,13 +48,13 @@ void TrimLists(const TEntityLists& L, bool release);
 // Appends rec to its list in L and names it at the end of L's order list,
 // of which `order` entries are used. Room is made `step` entries at a time:
 // when the entry is one past a whole step, or its list is too short for it,
-// the list becomes entry + step - 1 long (step 1: exactly as long as it
-// must be; lists never shrink here). Room is made before anything is
-// stored, so running out of memory (std::bad_alloc from the list) leaves
-// every count and entry as it was. False, without change, when a count is
-// negative or at its limit.
+// the list becomes entry + step - 1 long (step 1: one longer, as
+// push_back grows it; lists never shrink here). Running out of memory
+// (std::bad_alloc from a list) leaves every count and every entry below
+// it as they were. False, without change, when a count is negative or at
+// its limit.
 template <class T>
-bool AppendEntity(const TEntityLists& L, int32_t& order, T rec, int32_t step);
+bool AppendEntity(const TEntityLists& L, int32_t& order, T&& rec, int32_t step);
 
 namespace entity_lists_detail {
 
@@ -88,17 +88,25 @@ void Grow(TArray<T>& arr, int32_t c, int32_t step) {
 
 }  // namespace entity_lists_detail
 
+// Inlined: the dimension explode appends hundreds of thousands of records.
 template <class T>
-bool AppendEntity(const TEntityLists& L, int32_t& order, T rec, int32_t step) {
+[[gnu::always_inline]] inline bool AppendEntity(const TEntityLists& L, int32_t& order, T&& rec, int32_t step) {
     using namespace entity_lists_detail;
-    Slot<T> s = SlotOf(L, rec);
+    auto s = SlotOf(L, rec);
     if (s.n < 0 || order < 0 || s.n == INT32_MAX || order == INT32_MAX) return false;
     const int32_t c = s.n + 1;
     const int32_t o = order + 1;
-    Grow(s.arr, c, step);
-    Grow(L.No, o, step);
-    s.arr[static_cast<size_t>(c - 1)] = std::move(rec);
-    L.No[static_cast<size_t>(o - 1)] = TEntJwwNo{s.kind, c - 1};
+    if (step == 1 && s.arr.size() == static_cast<size_t>(c - 1) && L.No.size() == static_cast<size_t>(o - 1)) {
+        // Lists cut to their counts grow by one. Should the order list fail
+        // to, the record stays beyond its list's count, where nothing reads it.
+        s.arr.push_back(std::forward<T>(rec));
+        L.No.push_back(TEntJwwNo{s.kind, c - 1});
+    } else {
+        Grow(s.arr, c, step);
+        Grow(L.No, o, step);
+        s.arr[static_cast<size_t>(c - 1)] = std::forward<T>(rec);
+        L.No[static_cast<size_t>(o - 1)] = TEntJwwNo{s.kind, c - 1};
+    }
     s.n = c;
     order = o;
     return true;

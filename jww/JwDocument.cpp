@@ -279,7 +279,7 @@ bool TJwDocument::FileOut(const std::string& fileName, int Ver) {
 
 bool TJwDocument::FileOutTo(platform::File& file, int Ver) {
     TWrittenFile written;
-    const bool ok = WriteTo(file, Ver, written);
+    const bool ok = WriteTo(file, Ver, written, false);
     LastError = written.error;
     LastFailure = written.failure;
     // What a write leaves behind in the document: the magic, and which
@@ -290,12 +290,13 @@ bool TJwDocument::FileOutTo(platform::File& file, int Ver) {
     return ok;
 }
 
-bool TJwDocument::WriteTo(platform::File& file, int Ver, TWrittenFile& written) const {
+bool TJwDocument::WriteTo(platform::File& file, int Ver, TWrittenFile& written, bool checksum) const {
     written = TWrittenFile{};
     written.failure = TJwFailure::kCannotWrite;  // any error from here on is the output's
     const bool ok = Guarded(
         [&] {
             ArchiveWriter out(file, (FileOutOpt & 32) != 0);
+            if (!checksum) out.SkipChecksum();
             WriteContent(out, Ver, written);
             out.Flush();
             written.checksum = out.Checksum();

@@ -125,7 +125,7 @@ public:
 
     // What one write produced, for whoever checks the file afterwards.
     struct TWrittenFile {
-        uint32_t checksum = 0;    // CRC-32 of the whole file
+        uint32_t checksum = 0;    // CRC-32 of the whole file, when asked for
         int64_t headerSize = 0;   // bytes before the entity section
         std::vector<int32_t> images;  // the bound images stored, by index in BindImage
         int32_t definitionsLeftOut = 0;  // block definitions nothing places, not stored
@@ -145,8 +145,9 @@ public:
     bool FileOutTo(platform::File& file, int Ver);
     // The write itself: it only reads the document, so that other readers
     // (the tally of what the output must hold) may run beside it. What it
-    // produced goes to written.
-    bool WriteTo(platform::File& file, int Ver, TWrittenFile& written) const;
+    // produced goes to written; its checksum only when asked for (taking it
+    // costs as much as writing a large file).
+    bool WriteTo(platform::File& file, int Ver, TWrittenFile& written, bool checksum = true) const;
 
     int32_t FileOutOpt = 0;  // writer option bits (32: strings in UTF-16)
     int32_t FontNameN = 0;
