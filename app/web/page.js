@@ -63,6 +63,7 @@ let pending = null;       // an intake that came while the engine loaded
 let sources = new Map();  // this run's files by path
 let results = [];         // {src, dst, done, bytes, row}
 let pictures = 0;
+let runStarted = 0;
 const pictureWaits = new Map();
 // What a test reads: the log lines, the results and the state.
 window.talvine = {log: [], results, get running() { return running; }, get ready() { return ready; }};
@@ -96,6 +97,7 @@ function startRun(items, names) {
   sources = new Map(items.filter((i) => i.file).map((i) => [i.path, i.file]));
   $("stop").disabled = false;
   $("progress").value = 0;
+  runStarted = performance.now();
   worker.postMessage({type: "run", items, names, referencePoints: $("CheckBox1").checked});
 }
 
@@ -155,6 +157,7 @@ worker.onmessage = (e) => {
     }
     $("progress").value = results.length;
   } else if (m.type === "end") {
+    window.talvine.lastRunMs = performance.now() - runStarted;
     running = false;
     $("stop").disabled = true;
     $("zip").disabled = !results.some((r) => r.done);

@@ -32,7 +32,8 @@ const ready = createTalvine({
     const file = files.get(src);
     if (file) {
       try {
-        engine.FS.writeFile(src, new Uint8Array(new FileReaderSync().readAsArrayBuffer(file)));
+        // The file system takes the buffer as it is, without a copy.
+        engine.FS.writeFile(src, new Uint8Array(new FileReaderSync().readAsArrayBuffer(file)), {canOwn: true});
       } catch (e) {
         post({type: "failure", src, reason: String(e && e.name || e)});
       }
@@ -43,8 +44,12 @@ const ready = createTalvine({
     engine.FS.writeFile(src, new Uint8Array(0));
     let bytes = null;
     if (done && dst) {
-      bytes = engine.FS.readFile(dst);
-      // The name stays taken, for the branch numbers of later files.
+      // The output's own buffer, without a copy; the file is emptied, so
+      // that its name stays taken, for the branch numbers of later files.
+      const node = engine.FS.lookupPath(dst).node;
+      // (The file system may keep a file's bytes as signed ones.)
+      bytes = new Uint8Array(node.contents.buffer, node.contents.byteOffset, node.usedBytes);
+      if (bytes.byteOffset !== 0 || bytes.length !== bytes.buffer.byteLength) bytes = bytes.slice();
       engine.FS.truncate(dst, 0);
     }
     post({type: "result", src, dst, done, bytes}, bytes ? [bytes.buffer] : []);

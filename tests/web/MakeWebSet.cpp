@@ -6,10 +6,13 @@
 // is no drawing at all).
 //
 //   talvine-web-set DIR
+//   talvine-web-set --large FILE FACTOR   the bench's large drawing, every
+//                                        count times FACTOR
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "bench/LargeDrawing.h"
 #include "tests/jww/TestFiles.h"
 
 namespace {
@@ -31,6 +34,10 @@ bool Figure(const fs::path& path, int ver) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--large") {
+        TJwwData d = bench::MakeLargeDrawing(bench::LargeDrawingSize{}.Scaled(std::stod(argv[3])));
+        return d.FileOut(argv[2], 700) ? 0 : 1;
+    }
     if (argc != 2) {
         std::fprintf(stderr, "usage: talvine-web-set DIR\n");
         return 2;
