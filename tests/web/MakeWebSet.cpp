@@ -3,7 +3,7 @@
 // figure in every version of the figure format, all with Japanese names;
 // a folder tree whose two subfolders hold files of the same names; and
 // broken files (cut short, a figure named .jww, an empty file, a file that
-// is no drawing at all).
+// is no drawing at all); and small drawings with huge block structures.
 //
 //   talvine-web-set DIR
 //   talvine-web-set --large FILE FACTOR   the bench's large drawing, every
@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/HostileShapes.h"
 #include "bench/LargeDrawing.h"
 #include "tests/jww/TestFiles.h"
 
@@ -70,6 +71,18 @@ int main(int argc, char** argv) {
     WriteAll((broken / fs::path("空.jws")).string(), Bytes{});
     WriteAll((broken / fs::path("文書.jww")).string(), Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
     WriteAll((dir / fs::path("メモ.txt")).string(), Bytes{'m', 'e', 'm', 'o', '\n'});
+    // A few kilobytes that place one block hundreds of thousands of times,
+    // and a chain that would place it beyond any count.
+    auto hostile = [&](const char* name, const bench::THostileShape& shape) {
+        TJwwData d;
+        d.DataDefaultSet();
+        return bench::MakeHostileShape(d, shape) && d.FileOut((broken / fs::path(name)).string(), 600);
+    };
+    bench::THostileShape runaway;
+    runaway.definitions = 40;
+    runaway.fanOut = 4;
+    ok = ok && hostile("長い名前.jww", bench::LongNameShape()) && hostile("多くの線.jww", bench::ManyLinesShape()) &&
+         hostile("際限なし.jww", runaway);
     // Many small files, for a run long enough to be stopped.
     const fs::path many = dir / fs::path("多数");
     fs::create_directories(many);

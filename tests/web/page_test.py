@@ -212,7 +212,8 @@ def main():
         if got != cli_out:
             fail("the page's outputs differ from talvine-cli's")
         for reason in ("　原因：ファイルが壊れているか、途中で切れています",
-                       "　原因：中身は図形ファイル（.jws）です。拡張子を .jws にしてください"):
+                       "　原因：中身は図形ファイル（.jws）です。拡張子を .jws にしてください",
+                       "　原因：ブロックの入れ子が複雑すぎて扱えません"):
             if reason not in log:
                 fail("the log lacks the reason " + reason)
         print("page: %d log lines and %d outputs as talvine-cli's" % (len(log), len(got)))
@@ -263,6 +264,16 @@ def main():
         if requests:
             fail("the page made network requests: %s" % requests[:5])
         print("no network request")
+
+        # English for a browser that asks for it; the log stays that of talvine-cli.
+        driver.quit()
+        driver = browser(downloads, "en-US")
+        driver.get("file://" + page)
+        wait(driver, "window.talvine && window.talvine.ready", "the engine in English")
+        if driver.execute_script("return document.getElementById('pickFiles').textContent") != \
+                "click here to choose the files to convert.":
+            fail("the page does not speak English to an English browser")
+        print("English for an English browser")
     finally:
         if driver:
             driver.quit()
