@@ -4,7 +4,12 @@ WebAssembly inside), the worker, the script and the styles of app/web in it,
 so that it works opened from disk and asks for nothing else.
 
     scripts/web-page.py ENGINE.js APP_WEB_DIR OUTPUT.html
+
+The notices of the libraries built into the engine (zlib, {fmt},
+fast_float, and fdlibm's in util/Maths.cpp) are shown at the foot of the
+page.
 """
+import html
 import os
 import re
 import sys
@@ -21,13 +26,26 @@ def main():
 
     with open(engine_path, encoding="utf-8") as f:
         engine = f.read()
+    notices = []
+    source = os.path.dirname(os.path.dirname(os.path.abspath(web_dir)))
+    with open(os.path.join(source, "util", "Maths.cpp"), encoding="utf-8") as f:
+        m = re.search(r"// =+\n((?://[^=\n][^\n]*\n|//\n)*)// =+\n", f.read())
+        if not m:
+            sys.exit("web-page: util/Maths.cpp has no notice")
+        notices.append(("fdlibm", re.sub(r"(?m)^// ?", "", m.group(1))))
+    for name, path in (("zlib", "/usr/share/doc/zlib1g/copyright"),
+                       ("{fmt}", "/usr/share/doc/libfmt-dev/copyright"),
+                       ("fast_float", "/usr/share/doc/libfast-float-dev/copyright")):
+        with open(path, encoding="utf-8") as f:
+            notices.append((name, f.read()))
+    licences = "".join("<h3>%s</h3><pre>%s</pre>" % (html.escape(n), html.escape(t)) for n, t in notices)
     parts = {
         "/*STYLE*/": read("page.css"),
         "/*ENGINE*/": engine,
         "/*WORKER*/": read("worker.js"),
         "/*SCRIPT*/": read("page.js"),
     }
-    page = read("page.html")
+    page = read("page.html").replace("<!--LICENCES-->", licences)
     for marker, text in parts.items():
         # A script inside the page must not end its element early.
         if re.search(r"</script", text, re.IGNORECASE):

@@ -23,6 +23,7 @@ const TEXTS = {
     loading: "準備中…",
     pictureFailed: "図を表示できません：",
     readFailed: "ファイルを読み込めません（ブラウザが扱える大きさを超えています）：",
+    licences: "このページに含まれるライブラリのライセンス",
   },
   en: {
     privacy: "Your files never leave this computer. This page makes no connection to the internet.",
@@ -42,6 +43,7 @@ const TEXTS = {
     loading: "Loading…",
     pictureFailed: "Cannot show the picture: ",
     readFailed: "Cannot read the file (larger than the browser allows): ",
+    licences: "Licences of the libraries in this page",
   },
 };
 const lang = (navigator.languages && navigator.languages[0] || navigator.language || "ja").toLowerCase();

@@ -186,6 +186,7 @@ def main():
             driver.get("file://" + page)
             wait(driver, "window.talvine && window.talvine.ready", "the engine")
             run_page(driver, "fileInput", examples)
+            driver.set_window_size(1000, 760)
             driver.save_screenshot(a.screenshot)
             print("Wrote " + a.screenshot)
             return
