@@ -234,7 +234,11 @@ clean:
 WEB_PACKAGES := emscripten cmake ninja-build g++ dpkg-dev python3 libfmt-dev libfast-float-dev
 WEB_TEST_PACKAGES := nodejs chromium chromium-driver python3-selenium googletest
 WEB_PAGE := dist/talvine-web.html
-WEB_ENV := env NODE_PATH=/usr/share/nodejs
+# emscripten builds the variants of its system libraries it lacks on first
+# use, into its cache: Debian's own when it can be written (as root), else
+# one in the build folder, kept from run to run.
+WEB_CACHE := $(shell [ -w /usr/share/emscripten/cache ] || echo EM_CACHE=$(abspath $(BUILD_WEB))/emscripten-cache)
+WEB_ENV := env NODE_PATH=/usr/share/nodejs $(WEB_CACHE)
 # Debian's Python, which python3-selenium is installed for.
 WEB_PYTHON := /usr/bin/python3
 
