@@ -25,6 +25,13 @@
 #   make test-windows
 #                cross-build the tests, run them under Wine and compare the
 #                conversions of both builds (part of make test)
+#   make web     install emscripten, build the engine to WebAssembly and
+#                write the page dist/talvine-web.html
+#   make test-web
+#                run the WebAssembly test suite under Node.js and the page in
+#                headless Chromium against talvine-cli (part of make test)
+#   make bench-web
+#                convert the bench drawing in the page and with talvine-cli
 #
 # Every target installs the Debian packages it needs that are missing
 # (through sudo when not root) and they can run in any order in one folder.
@@ -41,6 +48,7 @@ override BUILD_BENCH   := build-bench
 override BUILD_WINDOWS := build-windows
 override BUILD_FUZZ    := build-fuzz
 override BUILD_TSAN    := build-tsan
+override BUILD_WEB     := build-web
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 20
 # clang with its libFuzzer runtime, for make fuzz.
@@ -55,7 +63,7 @@ DEPS       := scripts/deps.sh
 # The build and the window: compiler, CMake, zlib, Qt 6 with its platform
 # plugins and translations, and a Japanese font.
 PACKAGES_BUILD := g++ cmake make ninja-build pkg-config zlib1g-dev qt6-base-dev qt6-qpa-plugins \
-                  qt6-translations-l10n fonts-ipafont-gothic
+                  qt6-translations-l10n fonts-ipafont-gothic libfmt-dev libfast-float-dev
 # The tests: GoogleTest, the tools that check the installed files and the
 # package, and those that rasterise and compare the examples' pictures.
 PACKAGES_TEST := libgtest-dev libgmock-dev help2man desktop-file-utils libxml2-utils shared-mime-info \
@@ -73,11 +81,12 @@ CONFIGURE_PROGRAMS = $(CONFIGURE) release $(BUILD) \
                      $$([ -f $(BUILD)/CMakeCache.txt ] || echo -DTALVINE_BUILD_TESTS=OFF)
 
 .PHONY: all deps build test test-release test-sanitize test-thread test-fuzz fuzz fuzz-build bench demo screenshot install uninstall package clean \
-        deps-windows build-windows test-windows windows
+        deps-windows build-windows test-windows windows web test-web bench-web screenshot-web
 
 # What the Windows cross build needs: mingw-w64 with posix threads, static
 # zlib for it, GoogleTest's sources and Wine to run the tests.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix mingw-w64 libz-mingw-w64-dev googletest wine wine64 cmake ninja-build \
+                    libfmt-dev libfast-float-dev
 # The window's test under Wine needs a virtual display; the zip's test unzip.
 WINDOWS_TEST_PACKAGES := xvfb unzip
 VERSION := $(shell sed -n 's/^project.Talvine VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -114,7 +123,7 @@ test-thread:
 	cmake --build --preset thread -j $(JOBS)
 	ctest --preset thread -j $(JOBS)
 
-test: test-release test-sanitize test-thread test-fuzz test-windows
+test: test-release test-sanitize test-thread test-fuzz test-windows test-web
 
 # The fuzz targets, briefly, so that they keep building and finding nothing.
 test-fuzz:
@@ -180,6 +189,7 @@ screenshot: build build-windows
 	rm -f $(BUILD)/plan-compare.svg  # a picture never replaces a file
 	$(BUILD)/talvine-cli --compare $(BUILD)/plan-compare.svg examples/plan.jww
 	rsvg-convert -w 1200 $(BUILD)/plan-compare.svg -o docs/plan-compare.png
+	$(MAKE) screenshot-web
 
 install:
 	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_INSTALL)
@@ -214,4 +224,54 @@ package:
 	cpack --preset deb
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS) $(BUILD_TSAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_BENCH) $(BUILD_FUZZ) $(BUILD_WINDOWS) $(BUILD_TSAN) $(BUILD_WEB)
+
+# ---- The page ---------------------------------------------------------------
+#
+# emscripten (Debian's, with its node-acorn, which a Node.js from elsewhere
+# finds through NODE_PATH), zlib built for it from Debian's source package
+# (scripts/web-zlib.sh, kept in build-web/zlib), and the preset web. The
+# tests also need Node.js, Chromium with its driver and selenium, and
+# dpkg-dev for apt-get source.
+WEB_PACKAGES := emscripten cmake ninja-build g++ dpkg-dev python3 libfmt-dev libfast-float-dev
+WEB_TEST_PACKAGES := nodejs chromium chromium-driver python3-selenium googletest
+WEB_PAGE := dist/talvine-web.html
+# emscripten builds the variants of its system libraries it lacks on first
+# use, into its cache: Debian's own when it can be written (as root), else
+# one in the build folder, kept from run to run.
+WEB_CACHE := $(shell [ -w /usr/share/emscripten/cache ] || echo EM_CACHE=$(abspath $(BUILD_WEB))/emscripten-cache)
+WEB_ENV := env NODE_PATH=/usr/share/nodejs $(WEB_CACHE)
+# Debian's Python, which python3-selenium is installed for.
+WEB_PYTHON := /usr/bin/python3
+
+web:
+	@$(DEPS) $(WEB_PACKAGES)
+	$(WEB_ENV) scripts/web-zlib.sh $(BUILD_WEB)
+	$(WEB_ENV) $(CONFIGURE) web $(BUILD_WEB) \
+	  $$([ -f $(BUILD_WEB)/CMakeCache.txt ] || echo -DTALVINE_BUILD_TESTS=OFF)
+	$(WEB_ENV) cmake --build --preset web -j $(JOBS)
+	$(WEB_PYTHON) scripts/web-page.py $(BUILD_WEB)/app/web/talvine-web.js app/web $(WEB_PAGE)
+
+# The suite cross-built with emscripten under Node.js (label web in
+# build-web), then the page in headless Chromium from file:// against the
+# native talvine-cli (label web in build).
+test-web: web
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_TEST) $(WEB_TEST_PACKAGES)
+	$(WEB_ENV) $(CONFIGURE) web $(BUILD_WEB) -DTALVINE_BUILD_TESTS=ON
+	$(WEB_ENV) cmake --build --preset web-tests -j $(JOBS)
+	$(WEB_ENV) ctest --preset web
+	$(CONFIGURE) release $(BUILD) -DTALVINE_BUILD_TESTS=ON
+	cmake --build --preset release -j $(JOBS)
+	TALVINE_WEB_PAGE=$(abspath $(WEB_PAGE)) ctest --test-dir $(BUILD) -L web --output-on-failure
+
+bench-web: web
+	@$(DEPS) $(PACKAGES_BUILD) $(PACKAGES_BENCH) $(WEB_TEST_PACKAGES)
+	$(CONFIGURE) bench $(BUILD_BENCH)
+	cmake --build --preset bench -j $(JOBS)
+	$(WEB_PYTHON) tests/web/page_bench.py $(BUILD_BENCH) $(WEB_PAGE)
+
+screenshot-web: web
+	@$(DEPS) $(PACKAGES_BUILD) $(WEB_TEST_PACKAGES)
+	$(CONFIGURE_PROGRAMS)
+	cmake --build --preset programs -j $(JOBS)
+	$(WEB_PYTHON) tests/web/page_test.py $(BUILD) --page $(WEB_PAGE) --screenshot docs/web.png

@@ -10,6 +10,11 @@ namespace talvine {
 // else on the thread that asks for its result.
 template <class Job>
 auto RunAside(bool worthIt, Job job) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    // WebAssembly without threads: emscripten's std::async starts no
+    // thread and reports no failure, and the result would never come.
+    worthIt = false;
+#endif
     if (worthIt) {
         try {
             return std::async(std::launch::async, job);

@@ -1,6 +1,5 @@
 #include "app/FileInfo.h"
 
-#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -11,6 +10,7 @@
 #include "jws/JwsUnit.h"
 #include "jww/JwwUnit.h"
 #include "util/Func_2.h"
+#include "util/NumberText.h"
 #include "util/Platform.h"
 
 namespace talvine {
@@ -23,17 +23,13 @@ std::string Utf8(const std::u16string& s) { return Utf16ToUtf8(s); }
 std::string Number(double v) {
     if (!IsFiniteNum(v)) return "null";
     if (v == 0) v = 0;  // no "-0"
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
+    return ShortestText(v);
 }
 
 // A coordinate for people: millimetres to a thousandth, no "-0".
 std::string Millimetres(double v) {
     if (!IsFiniteNum(v)) return "-";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string t = buf;
+    std::string t = FixedText(v, 3);
     while (t.find('.') != std::string::npos && (t.back() == '0' || t.back() == '.')) {
         const bool dot = t.back() == '.';
         t.pop_back();

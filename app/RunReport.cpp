@@ -1,10 +1,10 @@
 #include "app/RunReport.h"
 
-#include <cstdio>
 #include <vector>
 
 #include "app/FileInfo.h"
 #include "util/Func_2.h"
+#include "util/NumberText.h"
 
 namespace talvine {
 
@@ -52,9 +52,7 @@ std::string Line(TRunReport::Format format, const std::vector<TValue>& values) {
 }
 
 std::string Milliseconds(double ms) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.1f", ms < 0 ? 0.0 : ms);
-    return buf;
+    return FixedText(ms < 0 ? 0.0 : ms, 1);
 }
 
 }  // namespace

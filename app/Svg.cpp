@@ -7,6 +7,7 @@
 
 #include "util/Func_2.h"
 #include "util/Maths.h"
+#include "util/NumberText.h"
 
 namespace talvine {
 
@@ -16,9 +17,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 std::string Num(double v) {
     if (!std::isfinite(v)) v = 0;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4f", v);
-    std::string s = buf;
+    std::string s = FixedText(v, 4);
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s == "-0" ? "0" : s;

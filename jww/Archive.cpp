@@ -199,7 +199,7 @@ bool FileChecksum(const std::string& path, uint32_t& crc) {
     platform::File f = platform::File::OpenRead(path);
     if (!f.IsOpen()) return false;
     constexpr size_t kChunk = 1 << 18;
-    const auto buf = std::make_unique_for_overwrite<uint8_t[]>(kChunk);  // filled by each read
+    const std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);  // filled by each read
     crc = 0;
     for (;;) {
         const long long n = f.Read(buf.get(), kChunk);

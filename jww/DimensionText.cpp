@@ -1,25 +1,21 @@
 #include "jww/DimensionText.h"
 
-#include <charconv>
 #include <cmath>
 #include <string>
 
 #include "util/Func_2.h"
+#include "util/NumberText.h"
 
 namespace talvine {
 
 std::u16string GeneralNumber(double v) {
     if (v == 0) v = 0;  // no "-0"
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    return Utf8ToUtf16(std::string(buf, r.ptr));
+    return Utf8ToUtf16(GeneralText(v, 15));
 }
 
 std::u16string FixedNumber(double v, int decimals) {
     if (v == 0) v = 0;
-    char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    return Utf8ToUtf16(std::string(buf, r.ptr));
+    return Utf8ToUtf16(FixedText(v, decimals));
 }
 
 

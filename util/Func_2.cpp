@@ -1,12 +1,12 @@
 // Text and file-name utilities; see Func_2.h.
 #include "util/Func_2.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
 
+#include "util/NumberText.h"
 #include "util/Platform.h"
 
 namespace talvine {
@@ -459,8 +459,7 @@ double StrToFloatDef0(const std::u16string& text) {
     }
     if (i != e) return 0;
     double value = 0;
-    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (ec != std::errc() || ptr != s.data() + s.size()) return 0;
+    if (!ParseDecimal(s, value)) return 0;
     return value;
 }
 

@@ -155,6 +155,9 @@ TEST(Cp932, LongTextsConvertCompletely) {
 }
 
 TEST(Cp932, ThreadsConvertIndependently) {
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP() << "a WebAssembly program without threads";
+#endif
     const std::u16string text = u"\u6F22\u5B57\u2460abc\uFF71\U0001F600";
     const std::string bytes = WideToAnsi(text);
     const std::u16string back = Decode(bytes);
@@ -230,9 +233,10 @@ TEST(LargeArrays, GrowKeepContentAndFallBack) {
     // A bound far beyond any memory: the list grows as usual instead.
     TArray<TEntJwwSunpo> dims(1000);
     dims.shrink_to_fit();
-    ReserveMore(dims, 1, size_t{1} << 40);
+    const size_t far = dims.max_size() / 2;  // a count the list may have, but no memory holds
+    ReserveMore(dims, 1, far);
     EXPECT_GE(dims.capacity(), 1001u);
-    EXPECT_LT(dims.capacity(), size_t{1} << 40);
+    EXPECT_LT(dims.capacity(), far);
 #endif
 }
 
@@ -309,6 +313,9 @@ TEST(Folders, LongAndJapanesePaths) {
 }
 
 TEST(Folders, UserFoldersEndInASeparator) {
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP() << "a WebAssembly program has no file and no user folders of its own";
+#endif
     for (const std::string& d : {TempDir(), ExecutableDir(), UserDataDir("talvine"), UserConfigDir("talvine")}) {
         ASSERT_FALSE(d.empty());
         EXPECT_TRUE(IsPathSeparator(static_cast<unsigned char>(d.back()))) << d;
