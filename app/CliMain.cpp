@@ -440,10 +440,6 @@ int RunInfo(const TCliOptions& o) {
 
 std::string Utf8(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-std::u16string InterruptedLine(int left) {
-    return u"中断しました。未変換のファイル " + Utf8ToUtf16(std::to_string(left)) + u" 件";
-}
-
 std::string InterruptedEnglish(int left, int total) {
     return "talvine-cli: interrupted; " + std::to_string(left) + " of " + std::to_string(total) +
            (total == 1 ? " file" : " files") + " not converted\n";
@@ -480,7 +476,7 @@ int RunConversion(TCliOptions& o) {
         std::fflush(stdout);
     };
     cb.abortRequested = [] { return platform::InterruptRequested(); };
-    cb.abortLine = InterruptedLine;
+    cb.abortLine = StoppedText;
     cb.folderMissing = [&](const std::u16string& message) { Err(Utf8(message) + "\n"); };
     // What a termination leaves on the screen: the files not logged yet
     // count as left (their outputs are removed or, when already published,
@@ -489,7 +485,7 @@ int RunConversion(TCliOptions& o) {
         TRunSummary t = sofar;
         t.aborted = true;
         t.left = left;
-        platform::SetTerminationTexts(Utf8(InterruptedLine(t.left)) + "\n" + Utf8(SummaryText(t)) + "\n",
+        platform::SetTerminationTexts(Utf8(StoppedText(t.left)) + "\n" + Utf8(SummaryText(t)) + "\n",
                                       InterruptedEnglish(t.left, total) + "talvine-cli: " + SummaryTextEnglish(t) + "\n");
     };
     cb.runStarting = [&](int n) {

@@ -141,4 +141,6 @@ std::string SummaryTextEnglish(const TRunSummary& s) {
     return t;
 }
 
+std::u16string StoppedText(int left) { return u"中断しました。未変換のファイル " + Num(left) + u" 件"; }
+
 }  // namespace talvine

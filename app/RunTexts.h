@@ -76,6 +76,8 @@ std::u16string UnplacedText(int64_t definitions);
 // "、未使用のブロック定義 66 を省略" when outputs left any out),
 // in Japanese and in English.
 std::u16string SummaryText(const TRunSummary& s);
+// The line a run stopped on request ends with: left files not converted.
+std::u16string StoppedText(int left);
 std::string SummaryTextEnglish(const TRunSummary& s);
 
 }  // namespace talvine

@@ -6,10 +6,6 @@
 
 namespace talvine {
 
-std::u16string StoppedText(int left) {
-    return u"中断しました。未変換のファイル " + Utf8ToUtf16(std::to_string(left)) + u" 件";
-}
-
 TSteppedRun::TSteppedRun(TBatchRun& run, TIntake input, TRunSettings settings, TRunCallbacks cb)
     : run_(run), input_(std::move(input)), settings_(std::move(settings)), cb_(std::move(cb)) {
     summary_.started = true;

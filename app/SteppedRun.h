@@ -9,12 +9,9 @@
 #include <string>
 
 #include "app/BatchRun.h"
+#include "app/RunTexts.h"
 
 namespace talvine {
-
-// "中断しました。未変換のファイル 3 件": the line of a run stopped before
-// its last file, with the files left.
-std::u16string StoppedText(int left);
 
 class TSteppedRun {
 public:
