@@ -184,8 +184,6 @@ function showPicture(src, file) {
       const img = document.createElement("img");
       img.alt = src;
       img.src = URL.createObjectURL(new Blob([m.svg], {type: "image/svg+xml"}));
-      img.style.maxWidth = "90vw";
-      img.style.maxHeight = "75vh";
       box.appendChild(img);
     } else {
       box.textContent = T.pictureFailed + m.error;
