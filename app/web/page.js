@@ -232,6 +232,13 @@ drop.addEventListener("drop", async (e) => {
     names.push(entry.name);
     await collect(entry, entry.name, items);
   }
+  // A browser that gives no entries still gives the files (not folders).
+  if (!entries.length) {
+    for (const file of e.dataTransfer.files) {
+      names.push(file.name);
+      items.push({path: file.name, file});
+    }
+  }
   if (names.length) startRun(items, names);
 });
 // Files dropped anywhere else do not make the browser open them.

@@ -212,6 +212,22 @@ def main():
         got = page_results(driver)
         if got != cli_out:
             fail("the page's outputs differ from talvine-cli's")
+
+        # Files dropped onto the page convert as picked ones do.
+        driver.execute_script("window.talvine.log = []")
+        dropped = {n: base64.b64encode(open(os.path.join(SOURCE, "examples", n), "rb").read()).decode()
+                   for n in ("plan.jww", "door.jws")}
+        driver.execute_script("""
+            const t = new DataTransfer();
+            for (const [name, data] of Object.entries(arguments[0]))
+                t.items.add(new File([Uint8Array.from(atob(data), c => c.charCodeAt(0))], name));
+            document.getElementById('drop').dispatchEvent(new DragEvent('drop', {dataTransfer: t, bubbles: true, cancelable: true}));
+            """, dropped)
+        wait(driver, "window.talvine.ready && !window.talvine.running && window.talvine.log.length > 0 && "
+                     "document.getElementById('stop').disabled", "the dropped files' run to end")
+        dropped_log = driver.execute_script("return window.talvine.log")
+        if not any(line.startswith("変換 2・") for line in dropped_log):
+            fail("two dropped files were not converted:\n" + "\n".join(dropped_log))
         for reason in ("　原因：ファイルが壊れているか、途中で切れています",
                        "　原因：中身は図形ファイル（.jws）です。拡張子を .jws にしてください",
                        "　原因：ブロックの入れ子が複雑すぎて扱えません"):
