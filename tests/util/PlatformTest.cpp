@@ -233,10 +233,10 @@ TEST(LargeArrays, GrowKeepContentAndFallBack) {
     // A bound far beyond any memory: the list grows as usual instead.
     TArray<TEntJwwSunpo> dims(1000);
     dims.shrink_to_fit();
-    const size_t far = dims.max_size() / 2;  // a count the list may have, but no memory holds
-    ReserveMore(dims, 1, far);
+    const size_t huge = dims.max_size() / 2;  // a count the list may have, but no memory holds
+    ReserveMore(dims, 1, huge);
     EXPECT_GE(dims.capacity(), 1001u);
-    EXPECT_LT(dims.capacity(), far);
+    EXPECT_LT(dims.capacity(), huge);
 #endif
 }
 
