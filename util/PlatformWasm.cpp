@@ -200,6 +200,9 @@ bool ListDir(const std::string& dir, std::vector<DirEntry>& entries) {
     return true;
 }
 
+// A page cannot tell the machine's memory (a run's default budget applies).
+long long PhysicalMemory() { return 0; }
+
 // Only this program runs here: any other id may be a process of the
 // system the file system belongs to (under Node.js), never taken for stale.
 bool ProcessRunning(long long) { return true; }
@@ -210,6 +213,7 @@ void InstallInterruptHandlers() {}
 bool InterruptRequested() { return false; }
 bool RegisterTempPath(const std::string&) { return true; }
 void UnregisterTempPath(const std::string&) {}
+File CreateTempFile(const std::string& path) { return File::CreateNew(path); }
 void SetCleanupFolder(const std::string&) {}
 void SetTerminationTexts(const std::string&, const std::string&) {}
 bool StdoutIsTerminal() { return false; }
