@@ -957,6 +957,9 @@ TEST(BatchRunAtOnce, LogsNamesAndBytesAreThoseOfOneFileAfterAnother) {
 // The memory budget: each file is taken to need kPeakFactor times its size
 // and kBaseNeed; files start only while they fit together.
 TEST(BatchRunAtOnce, FilesRunBesideOthersOnlyWithinTheMemoryBudget) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    GTEST_SKIP() << "no threads here: files run one after another whatever -j says";
+#endif
     struct Case {
         long long budget;
         int most;  // files at once, at most
