@@ -1,5 +1,5 @@
-// POSIX half of the platform layer: folder listings, processes, and the
-// interrupt and termination handlers of a command-line run.
+// POSIX half of the platform layer: processes, and the interrupt and
+// termination handlers of a command-line run.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -17,26 +17,6 @@
 
 namespace talvine::platform {
 
-bool ListDir(const std::string& dir, std::vector<DirEntry>& entries) {
-    entries.clear();
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (d == nullptr) return false;
-    const std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        DirEntry entry;
-        entry.name = name;
-        struct stat st {};
-        if (::lstat((base + name).c_str(), &st) == 0) {
-            entry.isDir = S_ISDIR(st.st_mode);
-            entry.isLink = S_ISLNK(st.st_mode);
-        }
-        entries.push_back(std::move(entry));
-    }
-    ::closedir(d);
-    return true;
-}
 
 long long PhysicalMemory() {
     const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGE_SIZE);

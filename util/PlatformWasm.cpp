@@ -179,26 +179,6 @@ std::string DocumentsDir() { return {}; }
 std::string TempDir() { return "/tmp/"; }
 long long ProcessId() { return 1; }
 
-bool ListDir(const std::string& dir, std::vector<DirEntry>& entries) {
-    entries.clear();
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (d == nullptr) return false;
-    const std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
-    while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        DirEntry entry;
-        entry.name = name;
-        struct stat st {};
-        if (::lstat((base + name).c_str(), &st) == 0) {
-            entry.isDir = S_ISDIR(st.st_mode);
-            entry.isLink = S_ISLNK(st.st_mode);
-        }
-        entries.push_back(std::move(entry));
-    }
-    ::closedir(d);
-    return true;
-}
 
 // A page cannot tell the machine's memory (a run's default budget applies).
 long long PhysicalMemory() { return 0; }
