@@ -48,6 +48,16 @@ std::string Failed(const std::string& what, HRESULT hr) {
     return what + " failed (" + code + ")";
 }
 
+// Sets r.path to the shortcut's; false, with r.error, when there is none.
+bool Located(TSendToResult& r, const std::wstring& link) {
+    if (link.empty()) {
+        r.error = "the Send to folder is unknown";
+        return false;
+    }
+    r.path = Utf8(link);
+    return true;
+}
+
 }  // namespace
 
 std::string SendToShortcutPath() { return Utf8(ShortcutOf(SendToFolder())); }
@@ -55,11 +65,7 @@ std::string SendToShortcutPath() { return Utf8(ShortcutOf(SendToFolder())); }
 TSendToResult InstallSendTo(const std::string& windowExe) {
     TSendToResult r;
     const std::wstring link = ShortcutOf(SendToFolder());
-    if (link.empty()) {
-        r.error = "the Send to folder is unknown";
-        return r;
-    }
-    r.path = Utf8(link);
+    if (!Located(r, link)) return r;
     const std::wstring exe = Wide(windowExe);
     if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         r.error = "there is no " + windowExe;
@@ -97,11 +103,7 @@ TSendToResult InstallSendTo(const std::string& windowExe) {
 TSendToResult RemoveSendTo() {
     TSendToResult r;
     const std::wstring link = ShortcutOf(SendToFolder());
-    if (link.empty()) {
-        r.error = "the Send to folder is unknown";
-        return r;
-    }
-    r.path = Utf8(link);
+    if (!Located(r, link)) return r;
     if (DeleteFileW(link.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
         r.ok = true;
     } else {
