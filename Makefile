@@ -170,6 +170,7 @@ bench:
 	$(CONFIGURE) bench $(BUILD_BENCH)
 	cmake --build --preset bench -j $(JOBS)
 	$(BUILD_BENCH)/bench/talvine_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD_BENCH)/bench/talvine_window_bench
 
 demo: build
 	@rm -rf out/demo && mkdir -p out/demo
