@@ -198,7 +198,7 @@ void ArchiveWriter::Put(const void* p, size_t n) {
 bool FileChecksum(const std::string& path, uint32_t& crc) {
     platform::File f = platform::File::OpenRead(path);
     if (!f.IsOpen()) return false;
-    constexpr size_t kChunk = 1 << 18;
+    constexpr size_t kChunk = 1 << 16;
     const std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunk]);  // filled by each read
     crc = 0;
     for (;;) {
