@@ -14,7 +14,8 @@
 // gives their peak memory unmixed with this process's.
 //
 // talvine_bench --hostile runs only the last part; talvine_bench
-// --write-drawing FILE only writes the drawing, for profiling.
+// --write-drawing FILE [TIMES] only writes the drawing (or one TIMES as
+// large), for profiling.
 //
 // Then many small files in one run (the examples, copied into a tree):
 // 2,500 and 10,000 of them (each the best of three runs), so that the time
@@ -566,10 +567,10 @@ double MedianConversion(const ScratchDir& dir, const std::string& path, int runs
     return Median(t);
 }
 
-// talvine_bench --write-drawing FILE: only writes the bench drawing, for
-// profiling the programs on it.
-int WriteDrawing(const char* path) {
-    TJwwData doc = MakeLargeDrawing(LargeDrawingSize{});
+// talvine_bench --write-drawing FILE [TIMES]: only writes the bench
+// drawing, or one TIMES as large, for profiling the programs on it.
+int WriteDrawing(const char* path, int times) {
+    TJwwData doc = MakeLargeDrawing(LargeDrawingSize{}.Scaled(times));
     if (doc.FileOut(path, kVersion)) return 0;
     std::fprintf(stderr, "write failed: %s\n", doc.LastError.c_str());
     return 1;
@@ -787,6 +788,7 @@ int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], talvine::bench::kMeasureFlag) == 0)
         return talvine::bench::Measure(argc, argv);
     if (argc == 2 && std::strcmp(argv[1], "--hostile") == 0) return talvine::bench::RunHostile();
-    if (argc == 3 && std::strcmp(argv[1], "--write-drawing") == 0) return talvine::bench::WriteDrawing(argv[2]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--write-drawing") == 0)
+        return talvine::bench::WriteDrawing(argv[2], argc == 4 ? std::max(1, std::atoi(argv[3])) : 1);
     return talvine::bench::Run(argc, argv);
 }
