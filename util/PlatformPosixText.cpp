@@ -11,6 +11,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include "util/CaseWalk.h"
+
 namespace talvine::platform {
 
 namespace {
@@ -47,7 +49,9 @@ Cp932Converters& Converters() {
     return converters;
 }
 
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+using case_walk::IsHighSurrogate;
+using case_walk::IsLowSurrogate;
+using case_walk::MapCase;
 
 bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
@@ -70,7 +74,6 @@ char ByteOfItsOwn(char16_t c) {
         if (SingleByteOfItsOwn(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
     return 0;
 }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // Used only when the C library has no CP932 converter: ASCII passes, every
 // other character becomes the replacement.
@@ -132,37 +135,6 @@ private:
 locale_t GetCaseLocale() {
     static CaseLocale locale;
     return locale.get();
-}
-
-void AppendCodePoint(std::u16string& out, char32_t c) {
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-        c -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-        out.push_back(static_cast<char16_t>(c));
-    }
-}
-
-template <typename MapFn>
-std::u16string MapCase(const std::u16string& text, MapFn map) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        char32_t m = c;
-        // Lone surrogates are not characters and keep their value.
-        if (!IsHighSurrogate(c) && !IsLowSurrogate(c)) {
-            m = map(c);
-            if (m > 0x10FFFF || (m >= 0xD800 && m <= 0xDFFF)) m = c;
-        }
-        AppendCodePoint(out, m);
-    }
-    return out;
 }
 
 }  // namespace

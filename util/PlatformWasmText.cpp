@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "util/CaseWalk.h"
 #include "util/Platform.h"
 
 namespace talvine::platform {
@@ -16,9 +17,6 @@ namespace {
 
 bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 int LeadIndex(unsigned char b) { return b <= 0x9F ? b - 0x81 : b - 0xE0 + 0x1F; }
-
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 // The mapping of c in a table of (from, to) pairs sorted by from.
 char32_t Lookup(const uint32_t* table, size_t values, char32_t c) {
@@ -33,25 +31,10 @@ char32_t Lookup(const uint32_t* table, size_t values, char32_t c) {
     return lo < values / 2 && table[lo * 2] == c ? table[lo * 2 + 1] : c;
 }
 
+// text in the case the table gives.
 template <size_t N>
 std::u16string MapCase(const std::u16string& text, const uint32_t (&table)[N]) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        const char32_t m = Lookup(table, N, c);
-        if (m >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((m - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((m - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(m));
-        }
-    }
-    return out;
+    return case_walk::MapCase(text, [&table](char32_t c) { return Lookup(table, N, c); });
 }
 
 }  // namespace
